@@ -1,0 +1,95 @@
+// The seam bound to the real system calls.
+#include "devices/DeviceSystem.h"
+
+namespace devices {
+
+namespace {
+
+class WindowsDeviceSystem final : public DeviceSystem {
+public:
+    HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND parent,
+                                  DWORD flags) override
+    {
+        return ::SetupDiGetClassDevsW(classGuid, enumerator, parent, flags);
+    }
+    BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA deviceInfo,
+                                     const GUID* interfaceClass, DWORD memberIndex,
+                                     PSP_DEVICE_INTERFACE_DATA interfaceData) override
+    {
+        return ::SetupDiEnumDeviceInterfaces(set, deviceInfo, interfaceClass, memberIndex,
+                                             interfaceData);
+    }
+    BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA interfaceData,
+                                          PSP_DEVICE_INTERFACE_DETAIL_DATA_W detail,
+                                          DWORD detailSize, PDWORD requiredSize,
+                                          PSP_DEVINFO_DATA deviceInfo) override
+    {
+        return ::SetupDiGetDeviceInterfaceDetailW(set, interfaceData, detail, detailSize,
+                                                  requiredSize, deviceInfo);
+    }
+    BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set) override
+    {
+        return ::SetupDiDestroyDeviceInfoList(set);
+    }
+    HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                       DWORD disposition, DWORD flags, HANDLE templateFile) override
+    {
+        return ::CreateFileW(path, access, share, security, disposition, flags, templateFile);
+    }
+    BOOL CloseHandle(HANDLE handle) override { return ::CloseHandle(handle); }
+    void HidD_GetHidGuid(GUID* hidGuid) override { ::HidD_GetHidGuid(hidGuid); }
+    BOOLEAN HidD_GetAttributes(HANDLE device, PHIDD_ATTRIBUTES attributes) override
+    {
+        return ::HidD_GetAttributes(device, attributes);
+    }
+    BOOLEAN HidD_GetManufacturerString(HANDLE device, PVOID buffer, ULONG length) override
+    {
+        return ::HidD_GetManufacturerString(device, buffer, length);
+    }
+    BOOLEAN HidD_GetProductString(HANDLE device, PVOID buffer, ULONG length) override
+    {
+        return ::HidD_GetProductString(device, buffer, length);
+    }
+    BOOLEAN HidD_GetSerialNumberString(HANDLE device, PVOID buffer, ULONG length) override
+    {
+        return ::HidD_GetSerialNumberString(device, buffer, length);
+    }
+    BOOL WinUsb_Initialize(HANDLE device, PWINUSB_INTERFACE_HANDLE interfaceHandle) override
+    {
+        return ::WinUsb_Initialize(device, interfaceHandle);
+    }
+    BOOL WinUsb_GetDescriptor(WINUSB_INTERFACE_HANDLE interfaceHandle, UCHAR type, UCHAR index,
+                              USHORT language, PUCHAR buffer, ULONG length,
+                              PULONG transferred) override
+    {
+        return ::WinUsb_GetDescriptor(interfaceHandle, type, index, language, buffer, length,
+                                      transferred);
+    }
+    BOOL WinUsb_Free(WINUSB_INTERFACE_HANDLE interfaceHandle) override
+    {
+        return ::WinUsb_Free(interfaceHandle);
+    }
+    DWORD GetLastError() override { return ::GetLastError(); }
+};
+
+WindowsDeviceSystem g_windows;
+DeviceSystem* g_current = &g_windows;
+
+} // namespace
+
+DeviceSystem& deviceSystem()
+{
+    return *g_current;
+}
+
+ScopedDeviceSystem::ScopedDeviceSystem(DeviceSystem& replacement) : previous_(g_current)
+{
+    g_current = &replacement;
+}
+
+ScopedDeviceSystem::~ScopedDeviceSystem()
+{
+    g_current = previous_;
+}
+
+} // namespace devices

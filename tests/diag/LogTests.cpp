@@ -1,0 +1,213 @@
+#include "diag/Log.h"
+#include "support/Files.h"
+#include "support/TestRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+using namespace testing_support;
+
+namespace {
+
+const char* const testLogName = "QuorvelTest_Log";
+const char* const lifecycleCreated = "=============== LOG CREATED ===============";
+const char* const lifecycleDestroyed = "============== LOG DESTROYED ==============";
+
+std::wstring testLogPath(int folder = diag::LogFolderLocalAppData)
+{
+    return diag::logFolderPath(folder) + L"\\QuorvelTest_Log.log";
+}
+
+const wchar_t* const backupSuffixes[] = {L".bak", L".ba2", L".ba3", L".ba4", L".ba5"};
+
+// Each test starts with no log file, no backups and a chosen LogLevel.
+class LogFile : public ::testing::Test {
+protected:
+    void SetUp() override { removeAll(); }
+    void TearDown() override
+    {
+        diag::closeLog();
+        removeAll();
+    }
+    void removeAll()
+    {
+        for (int folder : {0, 1, 2}) {
+            const std::wstring path = testLogPath(folder);
+            DeleteFileW(path.c_str());
+            RemoveDirectoryW(path.c_str());
+            for (const wchar_t* suffix : backupSuffixes)
+                DeleteFileW((path + suffix).c_str());
+        }
+    }
+    void setLevel(DWORD level) { settings.setDword("LogLevel", level); }
+
+    TestSettingsKey settings{HKEY_CURRENT_USER, testLogName};
+};
+
+TEST_F(LogFile, FirstOpenCreatesFolderChainAndWritesLifecycleLines)
+{
+    // The common application-data folder has no Tervalis folder until a log makes one.
+    const std::wstring logs = diag::logFolderPath(diag::LogFolderCommonAppData);
+    const std::wstring maker = logs.substr(0, logs.rfind(L'\\'));
+    RemoveDirectoryW(logs.c_str());
+    RemoveDirectoryW(maker.c_str());
+    ASSERT_FALSE(fileExists(maker));
+
+    diag::openLog(testLogName, false, diag::LogFolderCommonAppData, diag::HeaderLifecycle);
+    ASSERT_NE(nullptr, diag::currentLog());
+    EXPECT_EQ(testLogPath(diag::LogFolderCommonAppData), diag::currentLog()->path());
+    diag::closeLog();
+
+    const std::string text = readFileBytes(testLogPath(diag::LogFolderCommonAppData));
+    const std::regex expected(
+        "\\d{4}:\\d{2}:\\d{2}_\\d{2}:\\d{2}:\\d{2}:\\d{3} A: " + std::string(lifecycleCreated)
+        + "\r\n\\d{4}:\\d{2}:\\d{2}_\\d{2}:\\d{2}:\\d{2}:\\d{3} A: PID: "
+        + std::to_string(GetCurrentProcessId())
+        + "\r\n\\d{4}:\\d{2}:\\d{2}_\\d{2}:\\d{2}:\\d{2}:\\d{3} A: " + lifecycleDestroyed + "\r\n");
+    EXPECT_TRUE(std::regex_match(text, expected)) << text;
+    EXPECT_FALSE(fileExists(testLogPath(diag::LogFolderCommonAppData) + L".bak"));
+}
+
+TEST_F(LogFile, ErrorEntriesCarryCodeAndSystemError)
+{
+    setLevel(1);
+    diag::openLog(testLogName, false, diag::LogFolderLocalAppData, diag::HeaderNone);
+    diag::logErrorCode(2004, 0);
+    diag::logErrorCode(2003, 2);
+    diag::logErrorf("Build failed %d", 1407);
+    // Every entry is flushed before the call returns.
+    const std::string text = readFileBytes(testLogPath());
+    const std::string stamp = "\\d{4}:\\d{2}:\\d{2}_\\d{2}:\\d{2}:\\d{2}:\\d{3} E: ";
+    EXPECT_TRUE(std::regex_match(text, std::regex(stamp + "GEC:2004\r\n" + stamp
+                                                   + "GEC:2003, X:2\r\n" + stamp
+                                                   + "Build failed 1407\r\n")))
+        << text;
+}
+
+TEST_F(LogFile, LevelZeroWritesLifecycleButNoErrorsAndNeverRotates)
+{
+    setLevel(0);
+    const std::string big(diag::logRotateSize + 100, 'x');
+    ASSERT_TRUE(writeFileBytes(testLogPath(), big));
+
+    diag::openLog(testLogName, false, diag::LogFolderLocalAppData, diag::HeaderLifecycle);
+    diag::logErrorCode(2005, 109);
+    diag::closeLog();
+
+    EXPECT_FALSE(fileExists(testLogPath() + L".bak"));
+    const std::string text = readFileBytes(testLogPath());
+    EXPECT_EQ(0, text.compare(0, big.size(), big));
+    const std::string tail = text.substr(big.size());
+    EXPECT_EQ(1, countOf(tail, lifecycleCreated));
+    EXPECT_EQ(1, countOf(tail, "A: PID: "));
+    EXPECT_EQ(1, countOf(tail, lifecycleDestroyed));
+    EXPECT_EQ(0, countOf(tail, "GEC:"));
+}
+
+TEST_F(LogFile, NegativeLevelDisablesErrorEntries)
+{
+    setLevel(0xFFFFFFFF);
+    diag::openLog(testLogName, false, diag::LogFolderLocalAppData, diag::HeaderNone);
+    diag::logErrorCode(2003, 2);
+    diag::closeLog();
+    EXPECT_EQ(0, countOf(readFileBytes(testLogPath()), "GEC"));
+}
+
+TEST_F(LogFile, ExactlyTenMebibytesIsAppendedTo)
+{
+    ASSERT_TRUE(writeFileBytes(testLogPath(), std::string(diag::logRotateSize, 'x')));
+    diag::openLog(testLogName, false, diag::LogFolderLocalAppData, diag::HeaderLifecycle);
+    diag::closeLog();
+    EXPECT_FALSE(fileExists(testLogPath() + L".bak"));
+    EXPECT_GT(fileSizeOf(testLogPath()), diag::logRotateSize);
+}
+
+TEST_F(LogFile, OneByteMoreRotatesAndShiftsBackups)
+{
+    const std::wstring path = testLogPath();
+    ASSERT_TRUE(writeFileBytes(path, std::string(diag::logRotateSize + 1, 'x')));
+    const char* const generations[] = {"bak", "ba2", "ba3", "ba4", "ba5"};
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(writeFileBytes(path + backupSuffixes[i], generations[i]));
+
+    diag::openLog(testLogName, false, diag::LogFolderLocalAppData, diag::HeaderLifecycle);
+    diag::closeLog();
+
+    EXPECT_EQ(diag::logRotateSize + 1, fileSizeOf(path + L".bak"));
+    EXPECT_EQ("bak", readFileBytes(path + L".ba2"));
+    EXPECT_EQ("ba2", readFileBytes(path + L".ba3"));
+    EXPECT_EQ("ba3", readFileBytes(path + L".ba4"));
+    EXPECT_EQ("ba4", readFileBytes(path + L".ba5"));  // the old .ba5 is gone
+    const std::string fresh = readFileBytes(path);
+    EXPECT_EQ(0u, fresh.find_first_of("0123456789"));
+    EXPECT_EQ(1, countOf(fresh, lifecycleCreated));
+    EXPECT_LT(fresh.size(), 400u);
+}
+
+TEST_F(LogFile, RotationWithOnlyBakPresent)
+{
+    const std::wstring path = testLogPath();
+    ASSERT_TRUE(writeFileBytes(path, std::string(diag::logRotateSize + 1, 'y')));
+    ASSERT_TRUE(writeFileBytes(path + L".bak", "older"));
+    diag::openLog(testLogName, false, diag::LogFolderLocalAppData, diag::HeaderNone);
+    diag::closeLog();
+    EXPECT_EQ("older", readFileBytes(path + L".ba2"));
+    EXPECT_EQ(diag::logRotateSize + 1, fileSizeOf(path + L".bak"));
+    EXPECT_FALSE(fileExists(path + L".ba3"));
+    EXPECT_TRUE(fileExists(path));
+}
+
+TEST_F(LogFile, UnopenableLogDropsEntriesAndRetriesEachTime)
+{
+    setLevel(2);
+    const std::wstring path = testLogPath();
+    // A folder in the file's place makes every open fail.
+    ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+    diag::openLog(testLogName, false, diag::LogFolderLocalAppData, diag::HeaderLifecycle);
+    ASSERT_NE(nullptr, diag::currentLog());
+    EXPECT_FALSE(diag::currentLog()->isOpen());
+    diag::logErrorCode(2002, 0);
+
+    ASSERT_TRUE(RemoveDirectoryW(path.c_str()));
+    diag::logErrorCode(2006, 232);
+    diag::closeLog();
+
+    const std::string text = readFileBytes(path);
+    EXPECT_EQ(0, countOf(text, "GEC:2002"));
+    EXPECT_EQ(1, countOf(text, "E: GEC:2006, X:232\r\n"));
+    EXPECT_EQ(0, countOf(text, lifecycleCreated));
+    EXPECT_EQ(1, countOf(text, lifecycleDestroyed));
+}
+
+TEST_F(LogFile, SecondOpenChangesNothingAndCloseWithoutLogDoesNothing)
+{
+    diag::closeLog();
+    EXPECT_EQ(nullptr, diag::currentLog());
+    diag::closeLog();
+
+    diag::openLog(testLogName, false, diag::LogFolderLocalAppData, diag::HeaderLifecycle);
+    diag::Logger* first = diag::currentLog();
+    diag::openLog("QuorvelTest_Other", true, diag::LogFolderDocuments, diag::HeaderLifecycle);
+    EXPECT_EQ(first, diag::currentLog());
+    EXPECT_EQ(testLogPath(), diag::currentLog()->path());
+    diag::closeLog();
+    EXPECT_EQ(1, countOf(readFileBytes(testLogPath()), lifecycleCreated));
+    EXPECT_FALSE(fileExists(diag::logFolderPath(diag::LogFolderDocuments)
+                            + L"\\QuorvelTest_Other_diag_tests.exe.log"));
+}
+
+TEST_F(LogFile, AppendedExeNameAndVersionLine)
+{
+    diag::Logger logger(testLogName, 0, true, true, diag::HeaderLifecycleAndVersion,
+                        diag::LogFolderLocalAppData);
+    const std::wstring expected = diag::logFolderPath(0) + L"\\QuorvelTest_Log_diag_tests.exe.log";
+    EXPECT_EQ(expected, logger.path());
+    logger.close();
+    const std::string text = readFileBytes(expected);
+    DeleteFileW(expected.c_str());
+    // Test programs carry no version resource.
+    EXPECT_EQ(1, countOf(text, "A: EXE Version: 0.0.0.0\r\n"));
+}
+
+} // namespace

@@ -1,0 +1,83 @@
+#include "diag/RegistryKey.h"
+#include "diag/Settings.h"
+#include "support/TestRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+using testing_support::TestSettingsKey;
+
+namespace {
+
+const char* const testLogName = "QuorvelTest_Registry";
+
+class LogLevelSetting : public ::testing::Test {
+protected:
+    TestSettingsKey user{HKEY_CURRENT_USER, testLogName};
+    TestSettingsKey machine{HKEY_LOCAL_MACHINE, testLogName};
+};
+
+TEST_F(LogLevelSetting, NoKeyInEitherHiveGivesTwo)
+{
+    EXPECT_EQ(2, diag::readLogLevel(testLogName));
+}
+
+TEST_F(LogLevelSetting, CurrentUserBeatsMachine)
+{
+    user.setDword("LogLevel", 0);
+    machine.setDword("LogLevel", 5);
+    EXPECT_EQ(0, diag::readLogLevel(testLogName));
+}
+
+TEST_F(LogLevelSetting, MachineValueUsedWhenUserKeyHasNoValue)
+{
+    user.create();
+    user.setDword("Other", 7);
+    machine.setDword("LogLevel", 3);
+    EXPECT_EQ(3, diag::readLogLevel(testLogName));
+}
+
+TEST_F(LogLevelSetting, QwordValueIsSkipped)
+{
+    const std::uint64_t wide = 9;
+    user.setValue("LogLevel", REG_QWORD, &wide, sizeof wide);
+    machine.setDword("LogLevel", 4);
+    EXPECT_EQ(4, diag::readLogLevel(testLogName));
+
+    machine.setValue("LogLevel", REG_QWORD, &wide, sizeof wide);
+    EXPECT_EQ(2, diag::readLogLevel(testLogName));
+}
+
+TEST_F(LogLevelSetting, AllBitsSetIsMinusOne)
+{
+    user.setDword("LogLevel", 0xFFFFFFFF);
+    EXPECT_EQ(-1, diag::readLogLevel(testLogName));
+}
+
+TEST_F(LogLevelSetting, ShortDataIsZeroExtended)
+{
+    const unsigned char oneByte = 1;
+    user.setValue("LogLevel", REG_BINARY, &oneByte, 1);
+    EXPECT_EQ(1, diag::readLogLevel(testLogName));
+}
+
+TEST(RegistryKey, MissingKeyHasNullHandleAndReadsNothing)
+{
+    diag::RegistryKey key("Software\\Tervalis\\QuorvelTest_NoSuchKey", diag::HiveCurrentUser, true);
+    EXPECT_EQ(nullptr, key.handle());
+    std::int32_t value = 0x5eed;
+    EXPECT_FALSE(key.readDword("LogLevel", &value));
+    EXPECT_EQ(0x5eed, value);
+}
+
+TEST(RegistryKey, HiveSelectors)
+{
+    EXPECT_EQ(HKEY_LOCAL_MACHINE, diag::hiveRoot(0));
+    EXPECT_EQ(HKEY_CURRENT_USER, diag::hiveRoot(1));
+    EXPECT_EQ(HKEY_CLASSES_ROOT, diag::hiveRoot(2));
+    EXPECT_EQ(HKEY_USERS, diag::hiveRoot(3));
+    EXPECT_EQ(HKEY_CURRENT_USER, diag::hiveRoot(42));
+}
+
+} // namespace

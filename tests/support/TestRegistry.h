@@ -1,0 +1,64 @@
+// Creates and removes a test-only settings key in the 32-bit registry view.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace testing_support {
+
+inline constexpr REGSAM registryViews[2] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+
+// Wine, unlike Windows, maps a 32-bit-view read of HKCU\Software to
+// HKCU\Software\Wow6432Node; writing both views makes the value visible either way.
+class TestSettingsKey {
+public:
+    TestSettingsKey(HKEY hive, const std::string& logName)
+        : hive_(hive), path_("Software\\Tervalis\\" + logName)
+    {
+        remove();
+    }
+    ~TestSettingsKey() { remove(); }
+    TestSettingsKey(const TestSettingsKey&) = delete;
+    TestSettingsKey& operator=(const TestSettingsKey&) = delete;
+
+    // Creates the key with no values.
+    void create() const
+    {
+        for (REGSAM view : registryViews) {
+            HKEY key = nullptr;
+            if (RegCreateKeyExA(hive_, path_.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr,
+                                &key, nullptr) == ERROR_SUCCESS)
+                RegCloseKey(key);
+        }
+    }
+
+    void setValue(const char* name, DWORD type, const void* data, DWORD size) const
+    {
+        for (REGSAM view : registryViews) {
+            HKEY key = nullptr;
+            if (RegCreateKeyExA(hive_, path_.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr,
+                                &key, nullptr) != ERROR_SUCCESS)
+                continue;
+            RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+            RegCloseKey(key);
+        }
+    }
+
+    void setDword(const char* name, DWORD value) const
+    {
+        setValue(name, REG_DWORD, &value, sizeof value);
+    }
+
+    void remove() const
+    {
+        for (REGSAM view : registryViews)
+            RegDeleteKeyExA(hive_, path_.c_str(), view, 0);
+    }
+
+private:
+    HKEY hive_;
+    std::string path_;
+};
+
+} // namespace testing_support
