@@ -1,0 +1,214 @@
+#include "app/Catalogue.h"
+#include "devices/DeviceList.h"
+#include "support/SimulatedDevices.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+using devices::DeviceList;
+
+namespace {
+
+const std::wstring unitPath =
+    L"\\\\?\\hid#vid_0483&pid_a110#7&2b3c&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+const std::wstring secondPath =
+    L"\\\\?\\hid#vid_0483&pid_a110#7&9f00&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+const std::wstring otherCollectionPath =
+    L"\\\\?\\hid#vid_0483&pid_a110&col02#7&2b3c&0&0001#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+
+class HidStage : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        // Every path closes what it opened and destroys the set exactly once.
+        EXPECT_EQ(0, sim.openFiles());
+        EXPECT_EQ(0, sim.liveSets());
+        EXPECT_EQ(0, sim.badReleases());
+    }
+
+    SimulatedDevices sim;
+    devices::ScopedDeviceSystem seam{sim};
+    DeviceList list;
+};
+
+TEST_F(HidStage, AcceptedUnitIsListedWithItsStrings)
+{
+    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"ABC123");
+    list.enumerateHid(app::platformIdFilter, app::platformStringFilter, true);
+    ASSERT_EQ(1u, list.devices().size());
+    const devices::DeviceInfo& unit = list.devices()[0];
+    EXPECT_EQ(0x0483u, unit.vendorId);
+    EXPECT_EQ(0xA110u, unit.productId);
+    EXPECT_EQ(L"Tervalis", unit.manufacturer);
+    EXPECT_EQ(L"Quorvel Motion", unit.product);
+    EXPECT_EQ(L"ABC123", unit.serialNumber);
+    EXPECT_EQ(unitPath, unit.devicePath);
+    EXPECT_EQ(0u, unit.transport);
+    EXPECT_EQ(1, sim.count("SetupDiDestroyDeviceInfoList"));
+}
+
+TEST_F(HidStage, PathWithoutFirstCollectionMarkIsNeverOpened)
+{
+    sim.addHid(otherCollectionPath, 0x0483, 0xA110, L"Tervalis", L"P", L"S");
+    sim.addHid(L"\\\\?\\hid#vid_0483&pid_a110#7&1&0&0000#{4D1E55B2}", 0x0483, 0xA110,
+               L"Tervalis", L"P", L"S");  // the mark is case-sensitive: "#{4D" still matches
+    list.enumerateHid(nullptr, nullptr, true);
+    EXPECT_EQ(0, sim.count("CreateFileW", otherCollectionPath));
+    ASSERT_EQ(1u, list.devices().size());
+}
+
+TEST_F(HidStage, DeviceRefusedByIdFilterGetsNoStringRequest)
+{
+    sim.addHid(unitPath, 0x046D, 0xC077, L"Tervalis", L"Mouse", L"S");
+    list.enumerateHid(app::platformIdFilter, app::platformStringFilter, true);
+    EXPECT_TRUE(list.devices().empty());
+    EXPECT_EQ(1, sim.count("HidD_GetAttributes", unitPath));
+    EXPECT_EQ(0, sim.count("HidD_GetManufacturerString"));
+    EXPECT_EQ(0, sim.count("HidD_GetProductString"));
+    EXPECT_EQ(1, sim.count("CloseHandle", unitPath));
+}
+
+TEST_F(HidStage, RejectedDeviceCostsAtMostAttributesAndTwoStrings)
+{
+    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"Emberload", L"S");
+    list.enumerateHid(app::platformIdFilter, app::platformStringFilter, true);
+    EXPECT_TRUE(list.devices().empty());
+    EXPECT_EQ(1, sim.count("HidD_GetAttributes"));
+    EXPECT_EQ(1, sim.count("HidD_GetManufacturerString"));
+    EXPECT_EQ(1, sim.count("HidD_GetProductString"));
+    EXPECT_EQ(0, sim.count("HidD_GetSerialNumberString"));
+}
+
+struct BadStringCase {
+    const char* name;
+    HidString manufacturer;
+    HidString product;
+};
+
+class HidStageBadStrings : public HidStage, public ::testing::WithParamInterface<BadStringCase> {};
+
+TEST_P(HidStageBadStrings, DropTheDeviceEvenWithNullFilters)
+{
+    SimDevice& device = sim.addHid(unitPath, 0x0483, 0xA110, L"", L"", L"S");
+    device.manufacturer = GetParam().manufacturer;
+    device.product = GetParam().product;
+    list.enumerateHid(nullptr, nullptr, true);
+    EXPECT_TRUE(list.devices().empty());
+    EXPECT_EQ(0, sim.count("HidD_GetSerialNumberString"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HidStageBadStrings,
+    ::testing::Values(
+        BadStringCase{"ManufacturerFails", HidString::failing(), HidString::of(L"P")},
+        BadStringCase{"ManufacturerEmpty", HidString::of(L""), HidString::of(L"P")},
+        BadStringCase{"ProductFails", HidString::of(L"Tervalis"), HidString::failing()},
+        BadStringCase{"ProductEmpty", HidString::of(L"Tervalis"), HidString::of(L"")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HidStage, FailingSerialKeepsTheDeviceWithEmptySerial)
+{
+    SimDevice& device = sim.addHid(unitPath, 0x0483, 0xA110, L"KPX", L"P", L"");
+    device.serial = HidString::failing();
+    list.enumerateHid(app::platformIdFilter, app::platformStringFilter, true);
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(L"", list.devices()[0].serialNumber);
+}
+
+TEST_F(HidStage, UnterminatedStringIsCutAtTheBufferEnd)
+{
+    SimDevice& device = sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"");
+    device.product = HidString::unterminated();
+    device.serial = HidString::unterminated();
+    list.enumerateHid(nullptr, nullptr, true);
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(std::wstring(512, L'Z'), list.devices()[0].product);
+    EXPECT_EQ(std::wstring(512, L'Z'), list.devices()[0].serialNumber);
+}
+
+TEST_F(HidStage, ShorterStringAfterLongerOneCarriesNothingOver)
+{
+    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"A long product name", L"SERIAL-ONE");
+    sim.addHid(secondPath, 0x0483, 0xA110, L"KPX", L"B", L"2");
+    list.enumerateHid(nullptr, nullptr, false);
+    ASSERT_EQ(2u, list.devices().size());
+    EXPECT_EQ(L"KPX", list.devices()[1].manufacturer);
+    EXPECT_EQ(L"B", list.devices()[1].product);
+    EXPECT_EQ(L"2", list.devices()[1].serialNumber);
+}
+
+TEST_F(HidStage, UnopenableAndUnreadableDevicesAreSkipped)
+{
+    sim.addHid(L"\\\\?\\hid#kbd#1&0000#{x}", 1, 2, L"Keyboard Co", L"Keys", L"").openError =
+        ERROR_ACCESS_DENIED;
+    sim.addHid(L"\\\\?\\hid#bad#1&0000#{x}", 1, 2, L"M", L"P", L"").attributesFail = true;
+    sim.addHid(L"\\\\?\\hid#nodetail#1&0000#{x}", 1, 2, L"M", L"P", L"").detailFails = true;
+    sim.addHid(L"\\\\?\\hid#nosize#1&0000#{x}", 1, 2, L"M", L"P", L"").reportZeroDetailSize = true;
+    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"OK");
+    list.enumerateHid(nullptr, nullptr, true);
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(L"OK", list.devices()[0].serialNumber);
+    EXPECT_EQ(0, sim.count("CreateFileW", L"\\\\?\\hid#nosize#1&0000#{x}"));
+    EXPECT_EQ(0, sim.count("CreateFileW", L"\\\\?\\hid#nodetail#1&0000#{x}"));
+}
+
+TEST_F(HidStage, EmptyClassAddsNothingAndDestroysTheSet)
+{
+    list.enumerateHid(nullptr, nullptr, true);
+    EXPECT_TRUE(list.devices().empty());
+    EXPECT_EQ(1, sim.count("SetupDiDestroyDeviceInfoList"));
+}
+
+TEST_F(HidStage, FailedClassDevsAddsNothing)
+{
+    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"S");
+    sim.failClassDevs(ERROR_ACCESS_DENIED);
+    list.enumerateHid(nullptr, nullptr, true);
+    EXPECT_TRUE(list.devices().empty());
+    EXPECT_EQ(0, sim.count("SetupDiEnumDeviceInterfaces"));
+    EXPECT_EQ(0, sim.count("SetupDiDestroyDeviceInfoList"));
+}
+
+TEST_F(HidStage, TwoHidInterfacesWithTheSameSerialAreBothListed)
+{
+    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"SAME");
+    sim.addHid(secondPath, 0x0483, 0xA110, L"Tervalis", L"P", L"SAME");
+    list.enumerateHid(nullptr, nullptr, true);
+    EXPECT_EQ(2u, list.devices().size());
+}
+
+// Duplicate suppression against a WinUSB record found first in the same list.
+struct DuplicateCase {
+    const char* name;
+    const wchar_t* hidSerial;
+    USHORT hidProduct;
+    bool suppress;
+    bool hidListed;
+};
+
+class HidDuplicates : public HidStage, public ::testing::WithParamInterface<DuplicateCase> {};
+
+TEST_P(HidDuplicates, AgainstWinUsbRecord)
+{
+    const DuplicateCase& c = GetParam();
+    sim.addWinUsb(L"\\\\?\\usb#vid_0483&pid_a110#ABC#{6b128895-01de-4056-8aee-c10bf3c4763a}",
+                  L"Tervalis", L"P", L"ABCDEF");
+    sim.addHid(unitPath, 0x0483, c.hidProduct, L"Tervalis", L"P", c.hidSerial);
+    list.enumerateWinUsb(nullptr, nullptr);
+    ASSERT_EQ(1u, list.devices().size());
+    list.enumerateHid(nullptr, nullptr, c.suppress);
+    EXPECT_EQ(c.hidListed ? 2u : 1u, list.devices().size());
+    EXPECT_EQ(1u, list.devices()[0].transport);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HidDuplicates,
+    ::testing::Values(DuplicateCase{"SameIdsAndSerial", L"ABCDEF", 0xA110, true, false},
+                      DuplicateCase{"SuppressionOff", L"ABCDEF", 0xA110, false, true},
+                      DuplicateCase{"SerialDiffersInCase", L"abcdef", 0xA110, true, true},
+                      DuplicateCase{"SerialLonger", L"ABCDEF0", 0xA110, true, true},
+                      DuplicateCase{"SerialShorter", L"ABCDE", 0xA110, true, true},
+                      DuplicateCase{"OtherProductId", L"ABCDEF", 0xA111, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

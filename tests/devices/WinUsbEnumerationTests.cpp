@@ -1,0 +1,262 @@
+#include "app/Catalogue.h"
+#include "devices/DeviceList.h"
+#include "devices/WinUsbHandleCache.h"
+#include "devices/WinUsbIds.h"
+#include "support/SimulatedDevices.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+using devices::DeviceList;
+
+namespace {
+
+const std::wstring unitPath =
+    L"\\\\?\\usb#vid_0483&pid_a110#QV0001#{6b128895-01de-4056-8aee-c10bf3c4763a}";
+const std::wstring upperCasePath =
+    L"\\\\?\\USB#VID_0483&PID_A110#QV0002#{6B128895-01DE-4056-8AEE-C10BF3C4763A}";
+
+class WinUsbStage : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        EXPECT_EQ(0, sim.openFiles());
+        EXPECT_EQ(0, sim.liveWinUsbInterfaces());
+        EXPECT_EQ(0, sim.liveSets());
+        EXPECT_EQ(0, sim.badReleases());
+        EXPECT_EQ(0u, devices::WinUsbHandleCache::instance()->entryCount());
+    }
+
+    SimulatedDevices sim;
+    devices::ScopedDeviceSystem seam{sim};
+    DeviceList list;
+};
+
+TEST_F(WinUsbStage, AcceptedUnitIsListedWithTransportOne)
+{
+    sim.addWinUsb(unitPath, L"Tervalis", L"Quorvel Motion", L"QV0001SERIAL");
+    list.enumerateWinUsb(app::platformIdFilter, app::platformStringFilter);
+    ASSERT_EQ(1u, list.devices().size());
+    const devices::DeviceInfo& unit = list.devices()[0];
+    EXPECT_EQ(0x0483u, unit.vendorId);
+    EXPECT_EQ(0xA110u, unit.productId);
+    EXPECT_EQ(L"Tervalis", unit.manufacturer);
+    EXPECT_EQ(L"Quorvel Motion", unit.product);
+    EXPECT_EQ(L"QV0001SERIAL", unit.serialNumber);
+    EXPECT_EQ(unitPath, unit.devicePath);
+    EXPECT_EQ(1u, unit.transport);
+}
+
+TEST_F(WinUsbStage, UpperCaseKeysAreParsedAndPathKeepsItsCase)
+{
+    sim.addWinUsb(upperCasePath, L"Tervalis", L"P", L"S");
+    list.enumerateWinUsb(app::platformIdFilter, app::platformStringFilter);
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(upperCasePath, list.devices()[0].devicePath);
+    EXPECT_EQ(1, sim.count("CreateFileW", upperCasePath));
+}
+
+struct UnparsablePath {
+    const char* name;
+    const wchar_t* path;
+};
+
+class WinUsbStageUnparsable : public WinUsbStage,
+                              public ::testing::WithParamInterface<UnparsablePath> {};
+
+TEST_P(WinUsbStageUnparsable, DeviceIsSkippedUnopened)
+{
+    sim.addWinUsb(GetParam().path, L"Tervalis", L"P", L"S");
+    list.enumerateWinUsb(nullptr, nullptr);
+    EXPECT_TRUE(list.devices().empty());
+    EXPECT_EQ(0, sim.count("CreateFileW"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WinUsbStageUnparsable,
+    ::testing::Values(UnparsablePath{"NoPidKey", L"\\\\?\\usb#vid_0483&pxd_a110#1#{g}"},
+                      UnparsablePath{"ZeroVendor", L"\\\\?\\usb#vid_0000&pid_a110#1#{g}"},
+                      UnparsablePath{"NonHexProduct", L"\\\\?\\usb#vid_0483&pid_xa11#1#{g}"},
+                      UnparsablePath{"KeyAtTheEnd", L"\\\\?\\usb#vid_0483&pid_"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ParseHexId, TakesAtMostFourUnitsAndStopsAtNonHex)
+{
+    EXPECT_EQ(0x0483u, devices::parseHexId(L"\\\\?\\usb#vid_0483&pid_a110#1", L"vid_"));
+    EXPECT_EQ(0xA110u, devices::parseHexId(L"\\\\?\\usb#vid_0483&pid_a110#1", L"pid_"));
+    EXPECT_EQ(0x48u, devices::parseHexId(L"vid_48&pid_1", L"vid_"));
+    EXPECT_EQ(0x1234u, devices::parseHexId(L"vid_123456", L"vid_"));
+    EXPECT_EQ(0x12u, devices::parseHexId(L"vid_12", L"vid_"));
+    EXPECT_EQ(0u, devices::parseHexId(L"vid_g123", L"vid_"));
+    EXPECT_EQ(0u, devices::parseHexId(L"vid_", L"vid_"));
+    EXPECT_EQ(0u, devices::parseHexId(L"no key here", L"vid_"));
+    EXPECT_EQ(0u, devices::parseHexId(L"VID_0483", L"vid_"));  // the key is matched exactly
+    EXPECT_EQ(0x7u, devices::parseHexId(L"vid_0483&pid_0007&vid_1", L"pid_"));
+}
+
+TEST_F(WinUsbStage, OtherSetupClassIsSkippedUnopened)
+{
+    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S").setupClass = testing_support::hidInterfaceClass;
+    list.enumerateWinUsb(nullptr, nullptr);
+    EXPECT_TRUE(list.devices().empty());
+    EXPECT_EQ(0, sim.count("CreateFileW"));
+}
+
+TEST_F(WinUsbStage, RefusedIdsAreNeverOpened)
+{
+    sim.addWinUsb(L"\\\\?\\usb#vid_0483&pid_a111#1#{g}", L"Tervalis", L"P", L"S");
+    list.enumerateWinUsb(app::platformIdFilter, app::platformStringFilter);
+    EXPECT_TRUE(list.devices().empty());
+    EXPECT_EQ(0, sim.count("CreateFileW"));
+}
+
+TEST_F(WinUsbStage, StringFilterRefusalClosesTheDevice)
+{
+    sim.addWinUsb(unitPath, L"Tervalis", L"Emberload-X", L"S");
+    list.enumerateWinUsb(app::platformIdFilter, app::platformStringFilter);
+    EXPECT_TRUE(list.devices().empty());
+    // The serial number is read with the other two strings, before the filter.
+    EXPECT_EQ(4, sim.count("WinUsb_GetDescriptor"));
+    EXPECT_EQ(1, sim.count("WinUsb_Free", unitPath));
+}
+
+TEST_F(WinUsbStage, AllStringIndicesZeroGiveThreeEmptyStrings)
+{
+    sim.addWinUsb(unitPath, L"x", L"y", L"z").deviceDescriptor = deviceDescriptorWith(0, 0, 0);
+    list.enumerateWinUsb(nullptr, nullptr);
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(L"", list.devices()[0].manufacturer);
+    EXPECT_EQ(L"", list.devices()[0].product);
+    EXPECT_EQ(L"", list.devices()[0].serialNumber);
+    EXPECT_EQ(1, sim.count("WinUsb_GetDescriptor"));
+}
+
+TEST_F(WinUsbStage, FailingSerialDropsTheDeviceAndClosesItAtOnce)
+{
+    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S").strings[3].mode = StringDescriptor::Fail;
+    list.enumerateWinUsb(nullptr, nullptr);
+    EXPECT_TRUE(list.devices().empty());
+    const std::vector<std::string> calls = sim.calls();
+    // The failing read is followed by the close, before the walk goes on.
+    auto failed = std::find(calls.rbegin(), calls.rend(), "WinUsb_GetDescriptor " + narrow(unitPath));
+    ASSERT_NE(calls.rend(), failed);
+    const auto afterFailure = failed.base();
+    ASSERT_NE(calls.end(), afterFailure);
+    EXPECT_EQ("WinUsb_Free " + narrow(unitPath), *afterFailure);
+    EXPECT_EQ("CloseHandle " + narrow(unitPath), *(afterFailure + 1));
+}
+
+TEST_F(WinUsbStage, FailingDeviceDescriptorDropsTheDevice)
+{
+    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S").deviceDescriptorFails = true;
+    sim.addWinUsb(upperCasePath, L"Tervalis", L"P", L"OK");
+    list.enumerateWinUsb(nullptr, nullptr);
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(L"OK", list.devices()[0].serialNumber);
+}
+
+TEST_F(WinUsbStage, UnopenableDeviceIsSkipped)
+{
+    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S").openError = ERROR_ACCESS_DENIED;
+    sim.addWinUsb(upperCasePath, L"Tervalis", L"P", L"S").initializeFails = true;
+    const std::uint32_t idsBefore = devices::WinUsbHandleCache::instance()
+                                        ? devices::WinUsbHandleCache::instance()->nextId()
+                                        : 0;
+    list.enumerateWinUsb(nullptr, nullptr);
+    EXPECT_TRUE(list.devices().empty());
+    EXPECT_EQ(idsBefore, devices::WinUsbHandleCache::instance()->nextId());
+    EXPECT_EQ(1, sim.count("CloseHandle", upperCasePath));
+}
+
+TEST_F(WinUsbStage, BufferGrowsUntilTheStringFits)
+{
+    const std::wstring longSerial(100, L'S');  // 202 bytes: tried at 64, 128, then 256
+    sim.addWinUsb(unitPath, L"Tervalis", L"P", longSerial);
+    list.enumerateWinUsb(nullptr, nullptr);
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(longSerial, list.devices()[0].serialNumber);
+    EXPECT_EQ(1 + 1 + 1 + 3, sim.count("WinUsb_GetDescriptor"));
+}
+
+TEST_F(WinUsbStage, StringThatNeverFitsFailsAfter2048Bytes)
+{
+    StringDescriptor huge;
+    huge.bytes.assign(3000, 0x41);
+    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S").strings[3] = huge;
+    list.enumerateWinUsb(nullptr, nullptr);
+    EXPECT_TRUE(list.devices().empty());
+    // 64, 128, 256, 512, 1024, 2048 for the serial, after one read each for the others.
+    EXPECT_EQ(1 + 1 + 1 + 6, sim.count("WinUsb_GetDescriptor"));
+}
+
+TEST_F(WinUsbStage, ListIsClearedEvenWhenTheClassCallFails)
+{
+    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S");
+    list.enumerateWinUsb(nullptr, nullptr);
+    ASSERT_EQ(1u, list.devices().size());
+    sim.failClassDevs(ERROR_GEN_FAILURE);
+    list.enumerateWinUsb(nullptr, nullptr);
+    EXPECT_TRUE(list.devices().empty());
+}
+
+// Descriptors that lie about their length: only bytes received are ever read.
+struct BadDescriptor {
+    const char* name;
+    std::vector<unsigned char> bytes;
+    StringDescriptor::Mode mode;
+    ULONG shortTransfer;
+    std::wstring expected;
+};
+
+class WinUsbBadDescriptors : public WinUsbStage,
+                             public ::testing::WithParamInterface<BadDescriptor> {};
+
+TEST_P(WinUsbBadDescriptors, TakeOnlyWhatWasReceived)
+{
+    StringDescriptor descriptor;
+    descriptor.bytes = GetParam().bytes;
+    descriptor.mode = GetParam().mode;
+    descriptor.shortTransfer = GetParam().shortTransfer;
+    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"").strings[3] = descriptor;
+    list.enumerateWinUsb(nullptr, nullptr);
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(GetParam().expected, list.devices()[0].serialNumber);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WinUsbBadDescriptors,
+    ::testing::Values(
+        BadDescriptor{"LengthTwo", {2, 3}, StringDescriptor::InsufficientBuffer, 0, L""},
+        BadDescriptor{"LengthZero", {0, 3, 'A', 0}, StringDescriptor::InsufficientBuffer, 0, L""},
+        BadDescriptor{"LengthOne", {1, 3, 'A', 0}, StringDescriptor::InsufficientBuffer, 0, L""},
+        BadDescriptor{"OddLength", {5, 3, 'A', 0, 'B'}, StringDescriptor::InsufficientBuffer, 0,
+                      L"A"},
+        BadDescriptor{"LengthBeyondReceived", {40, 3, 'A', 0, 'B', 0},
+                      StringDescriptor::InsufficientBuffer, 0, L"AB"},
+        BadDescriptor{"ShortTransfer", {8, 3, 'A', 0, 'B', 0, 'C', 0},
+                      StringDescriptor::InsufficientBuffer, 5, L"A"},
+        BadDescriptor{"SingleByte", {8}, StringDescriptor::InsufficientBuffer, 0, L""},
+        BadDescriptor{"TruncatedToBuffer",
+                      [] {
+                          std::vector<unsigned char> b = {200, 3};
+                          for (int i = 0; i < 99; ++i) {
+                              b.push_back('Q');
+                              b.push_back(0);
+                          }
+                          return b;
+                      }(),
+                      StringDescriptor::Truncate, 0, std::wstring(31, L'Q')}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WinUsbStage, ShortDeviceDescriptorCountsMissingIndicesAsAbsent)
+{
+    SimDevice& device = sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S");
+    device.deviceDescriptor.resize(15);  // iManufacturer arrives, iProduct and iSerialNumber do not
+    list.enumerateWinUsb(nullptr, nullptr);
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(L"Tervalis", list.devices()[0].manufacturer);
+    EXPECT_EQ(L"", list.devices()[0].product);
+    EXPECT_EQ(L"", list.devices()[0].serialNumber);
+}
+
+} // namespace

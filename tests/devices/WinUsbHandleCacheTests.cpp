@@ -1,0 +1,215 @@
+#include "devices/WinUsbHandleCache.h"
+#include "support/SimulatedDevices.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace testing_support;
+using devices::WinUsbDeviceLock;
+using devices::WinUsbDeviceRef;
+using devices::WinUsbHandleCache;
+
+namespace {
+
+const std::wstring pathA = L"\\\\?\\usb#vid_0483&pid_a110#A#{6b128895}";
+const std::wstring pathB = L"\\\\?\\usb#vid_0483&pid_a110#B#{6b128895}";
+const std::wstring pathAUpper = L"\\\\?\\USB#VID_0483&PID_A110#A#{6B128895}";
+
+class HandleCache : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        sim.addWinUsb(pathA, L"Tervalis", L"P", L"A");
+        sim.addWinUsb(pathB, L"Tervalis", L"P", L"B");
+        sim.addWinUsb(pathAUpper, L"Tervalis", L"P", L"a");
+        WinUsbDeviceRef warmUp;  // makes sure the process-wide cache exists
+        cache = WinUsbHandleCache::instance();
+        firstId = cache->nextId();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(0u, cache->entryCount());
+        EXPECT_EQ(0, sim.openFiles());
+        EXPECT_EQ(0, sim.liveWinUsbInterfaces());
+        EXPECT_EQ(0, sim.badReleases());
+    }
+
+    SimulatedDevices sim;
+    devices::ScopedDeviceSystem seam{sim};
+    WinUsbHandleCache* cache = nullptr;
+    std::uint32_t firstId = 0;
+};
+
+TEST_F(HandleCache, TwoOpensOfOnePathShareOneFileAndOneId)
+{
+    WinUsbDeviceRef first;
+    WinUsbDeviceRef second;
+    ASSERT_TRUE(first.open(pathA));
+    ASSERT_TRUE(second.open(pathA));
+    EXPECT_EQ(first.entryId, second.entryId);
+    EXPECT_EQ(firstId, first.entryId);
+    EXPECT_EQ(1, sim.count("CreateFileW"));
+    EXPECT_EQ(2u, cache->refCountOf(first.entryId));
+
+    first.release();
+    EXPECT_FALSE(first.valid);
+    EXPECT_EQ(1u, cache->entryCount());
+    EXPECT_EQ(0, sim.count("CloseHandle"));
+    second.release();
+    EXPECT_EQ(0u, cache->entryCount());
+    EXPECT_EQ(1, sim.count("WinUsb_Free"));
+    EXPECT_EQ(1, sim.count("CloseHandle"));
+}
+
+TEST_F(HandleCache, PathsDifferingInCaseAreTwoEntries)
+{
+    WinUsbDeviceRef lower;
+    WinUsbDeviceRef upper;
+    ASSERT_TRUE(lower.open(pathA));
+    ASSERT_TRUE(upper.open(pathAUpper));
+    EXPECT_NE(lower.entryId, upper.entryId);
+    EXPECT_EQ(2, sim.count("CreateFileW"));
+    EXPECT_EQ(2u, cache->entryCount());
+}
+
+TEST_F(HandleCache, OpensTheDeviceForOverlappedIo)
+{
+    WinUsbDeviceRef reference;
+    ASSERT_TRUE(reference.open(pathB));  // the simulated WinUSB refuses a non-overlapped file
+    WinUsbDeviceLock lock(reference);
+    EXPECT_NE(nullptr, lock.interfaceHandle);
+}
+
+TEST_F(HandleCache, LockReleasedFirstThenReference)
+{
+    WinUsbDeviceRef reference;
+    ASSERT_TRUE(reference.open(pathA));
+    WinUsbDeviceLock lock(reference);
+    EXPECT_TRUE(cache->isBusy(reference.entryId));
+    lock.release();
+    EXPECT_EQ(1u, cache->entryCount());  // still referenced
+    reference.release();
+    EXPECT_EQ(0u, cache->entryCount());
+}
+
+TEST_F(HandleCache, ReferenceReleasedWhileLockedClosesAtUnlock)
+{
+    WinUsbDeviceRef reference;
+    ASSERT_TRUE(reference.open(pathA));
+    WinUsbDeviceLock lock(reference);
+    reference.release();
+    EXPECT_EQ(1u, cache->entryCount());
+    EXPECT_EQ(0, sim.count("WinUsb_Free"));
+    lock.release();
+    EXPECT_EQ(0u, cache->entryCount());
+    EXPECT_EQ(1, sim.count("WinUsb_Free"));
+}
+
+TEST_F(HandleCache, DiscardClosesAtOnceDespiteRemainingReference)
+{
+    WinUsbDeviceRef reference;
+    ASSERT_TRUE(reference.open(pathA));
+    WinUsbDeviceLock lock(reference);
+    lock.discard = true;
+    lock.release();
+    EXPECT_EQ(0u, cache->entryCount());
+    reference.release();  // finds nothing and does nothing
+    EXPECT_EQ(1, sim.count("CloseHandle"));
+}
+
+TEST_F(HandleCache, LockOnAVanishedEntryHasNullHandle)
+{
+    WinUsbDeviceRef reference;
+    WinUsbDeviceRef other;
+    ASSERT_TRUE(reference.open(pathA));
+    ASSERT_TRUE(other.open(pathA));
+    {
+        WinUsbDeviceLock discarding(reference);
+        discarding.discard = true;
+    }
+    WinUsbDeviceLock late(other);
+    EXPECT_EQ(nullptr, late.interfaceHandle);
+}
+
+TEST_F(HandleCache, FailedOpenUsesUpNoId)
+{
+    sim.addWinUsb(L"\\\\?\\usb#denied", L"", L"", L"").openError = ERROR_ACCESS_DENIED;
+    sim.addWinUsb(L"\\\\?\\usb#noinit", L"", L"", L"").initializeFails = true;
+    WinUsbDeviceRef reference;
+    EXPECT_FALSE(reference.open(L"\\\\?\\usb#denied"));
+    EXPECT_FALSE(reference.open(L"\\\\?\\usb#noinit"));
+    EXPECT_FALSE(reference.open(L"\\\\?\\usb#absent"));
+    EXPECT_FALSE(reference.valid);
+    EXPECT_EQ(firstId, cache->nextId());
+
+    WinUsbDeviceRef a;
+    WinUsbDeviceRef b;
+    ASSERT_TRUE(a.open(pathA));
+    ASSERT_TRUE(b.open(pathB));
+    EXPECT_EQ(firstId, a.entryId);
+    EXPECT_EQ(firstId + 1, b.entryId);
+}
+
+TEST_F(HandleCache, OpenReleasesWhatTheReferenceHeld)
+{
+    WinUsbDeviceRef reference;
+    ASSERT_TRUE(reference.open(pathA));
+    ASSERT_TRUE(reference.open(pathB));
+    EXPECT_EQ(1u, cache->entryCount());
+    EXPECT_EQ(1, sim.count("CloseHandle", pathA));
+}
+
+TEST_F(HandleCache, LockFromInvalidReferenceTouchesNothing)
+{
+    WinUsbDeviceRef reference;
+    sim.clearCalls();
+    {
+        WinUsbDeviceLock lock(reference);
+        EXPECT_FALSE(lock.valid);
+        EXPECT_EQ(nullptr, lock.interfaceHandle);
+    }
+    EXPECT_TRUE(sim.calls().empty());
+}
+
+TEST_F(HandleCache, ManyThreadsShareDevicesWithoutLeaksOrDoubleCloses)
+{
+    constexpr int threads = 6;
+    constexpr int rounds = 300;
+    std::atomic<int> readsDone{0};
+    std::atomic<int> overlaps{0};
+    std::atomic<int> inUse[2] = {{0}, {0}};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            for (int round = 0; round < rounds; ++round) {
+                const int which = (t + round) % 2;
+                WinUsbDeviceRef reference;
+                if (!reference.open(which ? pathB : pathA))
+                    continue;
+                WinUsbDeviceLock lock(reference);
+                if (inUse[which].fetch_add(1) != 0)
+                    ++overlaps;
+                UCHAR descriptor[18];
+                ULONG received = 0;
+                if (!devices::deviceSystem().WinUsb_GetDescriptor(lock.interfaceHandle, 1, 0, 0,
+                                                                  descriptor, 18, &received))
+                    lock.discard = true;
+                else
+                    ++readsDone;
+                inUse[which].fetch_sub(1);
+                if (round % 7 == 0)
+                    reference.release();  // the lock then closes the device
+            }
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    EXPECT_EQ(0, overlaps.load());  // a lock is exclusive per device
+    EXPECT_EQ(threads * rounds, readsDone.load());
+    // Ids were handed out once per device actually opened, in order.
+    EXPECT_EQ(firstId + sim.openedPaths().size(), cache->nextId());
+}
+
+} // namespace
