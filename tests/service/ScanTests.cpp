@@ -1,0 +1,143 @@
+#include "devices/DeviceList.h"
+#include "service/ServiceTestSupport.h"
+#include "support/Files.h"
+#include "support/SimulatedDevices.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+using devices::DeviceList;
+
+namespace {
+
+const std::wstring hidPath =
+    L"\\\\?\\hid#vid_0483&pid_a110#7&2b3c&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+const std::wstring winUsbPath =
+    L"\\\\?\\usb#vid_0483&pid_a110#QV1#{6b128895-01de-4056-8aee-c10bf3c4763a}";
+
+class Scan : public ServiceFixture {
+protected:
+    ~Scan() override { devices::discoveryMode = 0; }
+
+    void runScan() { list.scan(app::platformIdFilter, app::platformStringFilter); }
+    int winUsbStages() { return sim.count("SetupDiEnumDeviceInterfaces") ? winUsbClassCalls() : 0; }
+    int winUsbClassCalls()
+    {
+        // Both stages ask for a class set; HID's is preceded by HidD_GetHidGuid.
+        return sim.count("SetupDiGetClassDevsW") - sim.count("HidD_GetHidGuid");
+    }
+
+    SimulatedDevices sim;
+    devices::ScopedDeviceSystem seam{sim};
+    DeviceList list;
+};
+
+TEST_F(Scan, NoServiceMakesThreeAttemptsWithPausesThenWinUsbAndHid)
+{
+    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"HIDSERIAL");
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    runScan();
+    QueryPerformanceCounter(&end);
+    const double elapsedMs = 1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart;
+    EXPECT_GE(elapsedMs, 6.0);
+    EXPECT_EQ(3, countOf(log.text(), "E: GEC:2003, X:2\r\n"));
+    EXPECT_EQ(1, winUsbClassCalls());
+    EXPECT_EQ(1, sim.count("HidD_GetHidGuid"));
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(L"HIDSERIAL", list.devices()[0].serialNumber);
+}
+
+TEST_F(Scan, ServiceWithNoDevicesSkipsWinUsbButNotHid)
+{
+    serve({});
+    sim.addWinUsb(winUsbPath, L"Tervalis", L"P", L"USB");
+    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"HID");
+    runScan();
+    EXPECT_EQ(0, winUsbClassCalls());
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(L"HID", list.devices()[0].serialNumber);
+    EXPECT_EQ(1u, requestsFor(service::QueryDeviceCount).size());
+}
+
+TEST_F(Scan, ServiceRecordsComeFirstAndSuppressTheirHidTwin)
+{
+    serve({unit(L"TWIN", 1), unit(L"SECOND", 1)});
+    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"TWIN");
+    runScan();
+    ASSERT_EQ(2u, list.devices().size());
+    EXPECT_EQ(L"TWIN", list.devices()[0].serialNumber);
+    EXPECT_EQ(2u, list.devices()[0].transport);
+    EXPECT_EQ(L"SECOND", list.devices()[1].serialNumber);
+}
+
+TEST_F(Scan, ServiceRecordWithTransportZeroNeverSuppresses)
+{
+    serve({unit(L"TWIN", 0)});
+    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"TWIN");
+    runScan();
+    ASSERT_EQ(2u, list.devices().size());
+    EXPECT_EQ(0u, list.devices()[1].transport);
+}
+
+TEST_F(Scan, WinUsbTwinOfAHidDeviceIsListedOnce)
+{
+    sim.addWinUsb(winUsbPath, L"Tervalis", L"P", L"TWIN");
+    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"TWIN");
+    runScan();
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(1u, list.devices()[0].transport);
+}
+
+TEST_F(Scan, TwinWhoseSerialDiffersInCaseIsListedTwice)
+{
+    sim.addWinUsb(winUsbPath, L"Tervalis", L"P", L"TWIN");
+    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"twin");
+    runScan();
+    EXPECT_EQ(2u, list.devices().size());
+}
+
+TEST_F(Scan, ModeOneNeverEnumeratesWinUsb)
+{
+    devices::discoveryMode = 1;
+    sim.addWinUsb(winUsbPath, L"Tervalis", L"P", L"USB");
+    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"HID");
+    runScan();
+    EXPECT_EQ(3, countOf(log.text(), "GEC:2003"));
+    EXPECT_EQ(0, winUsbClassCalls());
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(L"HID", list.devices()[0].serialNumber);
+}
+
+TEST_F(Scan, ModeTwoNeverAsksTheService)
+{
+    devices::discoveryMode = 2;
+    serve({unit(L"SVC")});
+    sim.addWinUsb(winUsbPath, L"Tervalis", L"P", L"USB");
+    runScan();
+    EXPECT_TRUE(server->requests().empty());
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(L"USB", list.devices()[0].serialNumber);
+}
+
+TEST_F(Scan, FailedAttemptsLeaveNoRecordBehind)
+{
+    // The count fails twice, then the service answers: only the third answer counts.
+    serve({unit(L"A")}, {simulator::Fault{simulator::FaultKind::BadStatus,
+                                          service::QueryDeviceCount, -1, 1, 2}});
+    runScan();
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(3u, requestsFor(service::QueryDeviceCount).size());
+    EXPECT_EQ(0, winUsbClassCalls());
+}
+
+TEST_F(Scan, ScanStartsFromAnEmptyList)
+{
+    serve({unit(L"A")});
+    runScan();
+    runScan();
+    EXPECT_EQ(1u, list.devices().size());
+}
+
+} // namespace

@@ -1,0 +1,250 @@
+#include "devices/DeviceList.h"
+#include "service/ServiceTestSupport.h"
+#include "support/Files.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+using devices::DeviceList;
+using simulator::Fault;
+using simulator::FaultKind;
+
+namespace {
+
+class ServiceQuery : public ServiceFixture {
+protected:
+    DeviceList list;
+};
+
+TEST_F(ServiceQuery, AbsentServiceFailsWithOpenErrorTwo)
+{
+    EXPECT_FALSE(list.queryService(app::platformIdFilter, app::platformStringFilter));
+    EXPECT_TRUE(list.devices().empty());
+    EXPECT_EQ(1, countOf(log.text(), "E: GEC:2003, X:2\r\n"));
+}
+
+TEST_F(ServiceQuery, ListsEachUnitWithEveryField)
+{
+    serve({unit(L"SERIAL000000000000000001"), unit(L"SERIAL2", 0)});
+    ASSERT_TRUE(list.queryService(app::platformIdFilter, app::platformStringFilter));
+    ASSERT_EQ(2u, list.devices().size());
+    const devices::DeviceInfo& first = list.devices()[0];
+    EXPECT_EQ(0x0483u, first.vendorId);
+    EXPECT_EQ(0xA110u, first.productId);
+    EXPECT_EQ(L"Tervalis", first.manufacturer);
+    EXPECT_EQ(L"Quorvel Motion", first.product);
+    EXPECT_EQ(L"SERIAL000000000000000001", first.serialNumber);
+    EXPECT_EQ(L"svc:SERIAL000000000000000001", first.devicePath);
+    EXPECT_EQ(2u, first.transport);
+    EXPECT_EQ(0u, list.devices()[1].transport);
+    // 1 + 5 exchanges per accepted device, all on one connection.
+    EXPECT_EQ(11u, server->requests().size());
+    EXPECT_TRUE(log.text().empty());
+}
+
+TEST_F(ServiceQuery, ZeroDevicesIsStillAnAnswer)
+{
+    serve({});
+    EXPECT_TRUE(list.queryService(app::platformIdFilter, app::platformStringFilter));
+    EXPECT_TRUE(list.devices().empty());
+}
+
+TEST_F(ServiceQuery, SequenceNumbersStartAt100InEveryQuery)
+{
+    serve({unit(L"A")});
+    ASSERT_TRUE(list.queryService(nullptr, nullptr));
+    ASSERT_TRUE(list.queryService(nullptr, nullptr));
+    const auto requests = server->requests();
+    ASSERT_EQ(12u, requests.size());
+    const std::uint32_t expectedCommands[] = {170, 171, 172, 173, 174, 175};
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        EXPECT_EQ(100 + i % 6, requests[i].sequence) << i;
+        EXPECT_EQ(expectedCommands[i % 6], requests[i].command) << i;
+        EXPECT_EQ(0u, requests[i].deviceIndex) << i;
+    }
+}
+
+TEST_F(ServiceQuery, KindOneBecomesTransportTwoOthersStay)
+{
+    serve({unit(L"k0", 0), unit(L"k1", 1), unit(L"k2", 2), unit(L"k7", 7)});
+    ASSERT_TRUE(list.queryService(nullptr, nullptr));
+    ASSERT_EQ(4u, list.devices().size());
+    EXPECT_EQ(0u, list.devices()[0].transport);
+    EXPECT_EQ(2u, list.devices()[1].transport);
+    EXPECT_EQ(2u, list.devices()[2].transport);
+    EXPECT_EQ(7u, list.devices()[3].transport);
+}
+
+TEST_F(ServiceQuery, LongStringsGiveTheirFirst127Units)
+{
+    serve({unit(std::wstring(200, L'S')), unit(L"short")},
+          {Fault{FaultKind::LongString, service::QueryProduct, 1, 0, -1}});
+    ASSERT_TRUE(list.queryService(nullptr, nullptr));
+    ASSERT_EQ(2u, list.devices().size());
+    EXPECT_EQ(std::wstring(127, L'S'), list.devices()[0].serialNumber);
+    EXPECT_EQ(std::wstring(127, L'L'), list.devices()[1].product);
+}
+
+TEST_F(ServiceQuery, RefusedByIdFilterCostsNoStringRequest)
+{
+    serve({unit(L"other", 1, 0xA111), unit(L"ok")});
+    ASSERT_TRUE(list.queryService(app::platformIdFilter, app::platformStringFilter));
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(L"ok", list.devices()[0].serialNumber);
+    for (const auto& r : server->requests())
+        EXPECT_FALSE(r.deviceIndex == 0 && r.command > service::QueryDeviceIds) << r.command;
+}
+
+TEST_F(ServiceQuery, RefusedByStringFilterCostsNoSerialOrPathRequest)
+{
+    serve({unit(L"boot", 1, 0xA110, L"Emberload"), unit(L"ok")});
+    ASSERT_TRUE(list.queryService(app::platformIdFilter, app::platformStringFilter));
+    ASSERT_EQ(1u, list.devices().size());
+    for (const auto& r : requestsFor(service::QuerySerial))
+        EXPECT_EQ(1u, r.deviceIndex);
+    for (const auto& r : requestsFor(service::QueryDevicePath))
+        EXPECT_EQ(1u, r.deviceIndex);
+    EXPECT_EQ(2u, requestsFor(service::QueryProduct).size());
+}
+
+struct BadReply {
+    const char* name;
+    FaultKind kind;
+    std::uint32_t value;
+};
+
+class ServiceQueryBadReplies : public ServiceQuery,
+                               public ::testing::WithParamInterface<BadReply> {};
+
+TEST_P(ServiceQueryBadReplies, OnTheCountTheQueryFails)
+{
+    serve({unit(L"A")}, {Fault{GetParam().kind, service::QueryDeviceCount, -1, GetParam().value, -1}});
+    EXPECT_FALSE(list.queryService(nullptr, nullptr));
+    EXPECT_TRUE(list.devices().empty());
+    EXPECT_EQ(1u, server->requests().size());
+}
+
+TEST_P(ServiceQueryBadReplies, OnADeviceOnlyThatDeviceIsSkipped)
+{
+    for (std::uint32_t command = service::QueryDeviceIds; command <= service::QueryDevicePath;
+         ++command) {
+        serve({unit(L"first"), unit(L"second"), unit(L"third")},
+              {Fault{GetParam().kind, command, 1, GetParam().value, -1}});
+        ASSERT_TRUE(list.queryService(nullptr, nullptr)) << command;
+        ASSERT_EQ(2u, list.devices().size()) << command;
+        EXPECT_EQ(L"first", list.devices()[0].serialNumber);
+        EXPECT_EQ(L"third", list.devices()[1].serialNumber);
+        // The requests after the failure go on with the next index.
+        const auto requests = server->requests();
+        EXPECT_EQ(2u, requests.back().deviceIndex) << command;
+        server->stop();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ServiceQueryBadReplies,
+    ::testing::Values(BadReply{"WrongSequence", FaultKind::WrongSequence, 0},
+                      BadReply{"NonZeroStatus", FaultKind::BadStatus, 5},
+                      BadReply{"ShortReply", FaultKind::WrongLength, 263},
+                      BadReply{"LongReply", FaultKind::WrongLength, 300},
+                      BadReply{"EmptyReply", FaultKind::WrongLength, 0},
+                      BadReply{"ClosedWithoutReply", FaultKind::CloseWithoutReply, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ServiceQuery, LateReplyIsCancelledAndTheNextRequestReconnects)
+{
+    serve({unit(L"first"), unit(L"second")},
+          {Fault{FaultKind::Delay, service::QuerySerial, 0, 700, 1}});
+    const DWORD start = GetTickCount();
+    ASSERT_TRUE(list.queryService(nullptr, nullptr));
+    const DWORD elapsed = GetTickCount() - start;
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(L"second", list.devices()[0].serialNumber);
+    EXPECT_GE(elapsed, 490u);
+    EXPECT_LT(elapsed, 2000u);
+    const std::string text = log.text();
+    EXPECT_EQ(1, countOf(text, "E: GEC:2005"));
+    EXPECT_EQ(0, countOf(text, "GEC:2002"));
+
+    const auto requests = server->requests();
+    ASSERT_EQ(10u, requests.size());  // count, 4 for the first device, 5 for the second
+    for (std::size_t i = 0; i < requests.size(); ++i)
+        EXPECT_EQ(100 + i, requests[i].sequence) << i;
+    // The late serial request was the last on the first connection.
+    EXPECT_EQ(service::QuerySerial, requests[4].command);
+    EXPECT_EQ(requests[0].connection, requests[4].connection);
+    EXPECT_NE(requests[4].connection, requests[5].connection);
+}
+
+TEST_F(ServiceQuery, LateCountReplyFailsTheQuery)
+{
+    serve({unit(L"A")}, {Fault{FaultKind::Delay, service::QueryDeviceCount, -1, 700, 1}});
+    EXPECT_FALSE(list.queryService(nullptr, nullptr));
+    EXPECT_EQ(1, countOf(log.text(), "E: GEC:2005"));
+}
+
+TEST_F(ServiceQuery, HostileDeviceCountIsCapped)
+{
+    // A server that claims four billion devices but knows one.
+    serve({unit(L"A")}, {Fault{FaultKind::DeviceCount, service::QueryDeviceCount, -1, 0xFFFFFFFF, -1}});
+    ASSERT_TRUE(list.queryService(nullptr, nullptr));
+    EXPECT_EQ(1u, list.devices().size());
+    EXPECT_EQ(32u, requestsFor(service::QueryDeviceIds).size());
+}
+
+TEST_F(ServiceQuery, BusyPipeIsWaitedFor)
+{
+    serve({unit(L"A")}, {}, 150);
+    Sleep(30);  // the simulator's own client now holds the only instance
+    const DWORD start = GetTickCount();
+    ASSERT_TRUE(list.queryService(nullptr, nullptr)) << log.text();
+    EXPECT_GE(GetTickCount() - start, 60u);  // it did wait for the pipe
+    EXPECT_EQ(1u, list.devices().size());
+    EXPECT_EQ(0, countOf(log.text(), "GEC:"));
+}
+
+TEST_F(ServiceQuery, BusyPipeWhoseWaitFailsLogs2004Then2002)
+{
+    serve({unit(L"A")}, {}, INFINITE);
+    Sleep(30);
+    EXPECT_FALSE(list.queryService(nullptr, nullptr));
+    EXPECT_EQ(1, countOf(log.text(), "E: GEC:2004\r\n"));
+
+    service::ServicePipe pipe(pipeName);
+    const service::ServiceRequest request(service::QueryDeviceCount, pipe.takeSequence(), 0);
+    service::ServiceReply reply;
+    EXPECT_EQ(0u, pipe.transact(request.bytes, service::messageBytes, reply.bytes,
+                                service::messageBytes));
+    const std::string text = log.text();
+    const std::size_t busy = text.rfind("GEC:2004\r\n");
+    ASSERT_NE(std::string::npos, busy);
+    EXPECT_NE(std::string::npos, text.find("GEC:2002\r\n", busy));
+}
+
+TEST_F(ServiceQuery, TransactRefusesMissingBuffers)
+{
+    service::ServicePipe pipe(pipeName);
+    unsigned char buffer[service::messageBytes] = {};
+    EXPECT_EQ(0u, pipe.transact(nullptr, service::messageBytes, buffer, service::messageBytes));
+    EXPECT_EQ(0u, pipe.transact(buffer, 0, buffer, service::messageBytes));
+    EXPECT_EQ(0u, pipe.transact(buffer, service::messageBytes, nullptr, service::messageBytes));
+    EXPECT_FALSE(pipe.isConnected());
+    const std::string text = log.text();
+    EXPECT_EQ(2, countOf(text, "E: GEC:2000\r\n"));
+    EXPECT_EQ(1, countOf(text, "E: GEC:2001\r\n"));
+    EXPECT_EQ(0, countOf(text, "GEC:2003"));  // nothing was opened for them
+}
+
+TEST_F(ServiceQuery, TransactWithoutReplyBufferOnlyWrites)
+{
+    serve({unit(L"A")});
+    service::ServicePipe pipe(pipeName);
+    const service::ServiceRequest request(service::QueryDeviceCount, pipe.takeSequence(), 0);
+    EXPECT_EQ(0u, pipe.transact(request.bytes, service::messageBytes, nullptr, 0));
+    EXPECT_TRUE(pipe.isConnected());
+    pipe.close();
+    EXPECT_FALSE(pipe.isConnected());
+    pipe.close();
+}
+
+} // namespace

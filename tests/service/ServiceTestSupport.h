@@ -1,0 +1,76 @@
+// A platform-service simulator on a pipe of the test's own, with the client
+// pointed at it for the life of the fixture.
+#pragma once
+
+#include "PlatformServiceSimulator.h"
+#include "app/Catalogue.h"
+#include "service/ServicePipe.h"
+#include "service/ServiceProtocol.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace testing_support {
+
+inline std::wstring uniquePipeName()
+{
+    static std::atomic<int> counter{0};
+    return L"\\\\.\\pipe\\quorvel_test_" + std::to_wstring(GetCurrentProcessId()) + L"_"
+           + std::to_wstring(++counter);
+}
+
+inline simulator::SimulatedUnit unit(const std::wstring& serial, std::uint8_t kind = 1,
+                                     std::uint32_t productId = 0xA110,
+                                     const std::wstring& product = L"Quorvel Motion")
+{
+    simulator::SimulatedUnit u;
+    u.vendorId = 0x0483;
+    u.productId = productId;
+    u.kind = kind;
+    u.manufacturer = app::makerManufacturer;
+    u.product = product;
+    u.serial = serial;
+    u.deviceString = L"svc:" + serial;
+    return u;
+}
+
+class ServiceFixture : public ::testing::Test {
+protected:
+    ServiceFixture() { service::setServicePipeName(pipeName); }
+    ~ServiceFixture() override
+    {
+        if (server)
+            server->stop();
+        service::setServicePipeName(service::productPipeName);
+    }
+
+    void serve(std::vector<simulator::SimulatedUnit> units, std::vector<simulator::Fault> faults = {},
+               DWORD busyMs = 0)
+    {
+        simulator::SimulatorConfig config;
+        config.pipeName = pipeName;
+        config.units = std::move(units);
+        config.faults = std::move(faults);
+        config.busyMs = busyMs;
+        server = std::make_unique<simulator::PlatformServiceSimulator>(config);
+        ASSERT_TRUE(server->start());
+    }
+
+    // The requests the server saw for one command (0: all).
+    std::vector<simulator::RecordedRequest> requestsFor(std::uint32_t command = 0)
+    {
+        std::vector<simulator::RecordedRequest> found;
+        for (const auto& r : server->requests())
+            if (command == 0 || r.command == command)
+                found.push_back(r);
+        return found;
+    }
+
+    std::wstring pipeName = uniquePipeName();
+    std::unique_ptr<simulator::PlatformServiceSimulator> server;
+    LogCapture log;
+};
+
+} // namespace testing_support

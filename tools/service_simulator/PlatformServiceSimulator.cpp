@@ -1,0 +1,422 @@
+#include "PlatformServiceSimulator.h"
+
+#include "service/ServiceProtocol.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <iterator>
+#include <sstream>
+
+namespace simulator {
+
+using namespace service;
+
+namespace {
+
+constexpr DWORD pipeBufferBytes = 4096;
+constexpr DWORD requestBufferBytes = 1024;
+
+std::vector<std::wstring> split(const std::wstring& text, wchar_t separator)
+{
+    std::vector<std::wstring> parts;
+    std::wstring part;
+    std::wistringstream stream(text);
+    while (std::getline(stream, part, separator))
+        parts.push_back(part);
+    if (!text.empty() && text.back() == separator)
+        parts.emplace_back();
+    return parts;
+}
+
+bool parseNumber(const std::wstring& text, int base, unsigned long long& value)
+{
+    if (text.empty())
+        return false;
+    wchar_t* end = nullptr;
+    value = std::wcstoull(text.c_str(), &end, base);
+    return end && *end == L'\0';
+}
+
+class Event {
+public:
+    Event() : handle(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Event() { CloseHandle(handle); }
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+    HANDLE handle;
+};
+
+} // namespace
+
+bool parseUnit(const std::wstring& text, SimulatedUnit& unit)
+{
+    const std::vector<std::wstring> fields = split(text, L',');
+    if (fields.size() != 7)
+        return false;
+    unsigned long long vendor = 0, product = 0, kind = 0;
+    if (!parseNumber(fields[0], 16, vendor) || !parseNumber(fields[1], 16, product)
+        || !parseNumber(fields[2], 10, kind) || kind > 255)
+        return false;
+    unit.vendorId = static_cast<std::uint32_t>(vendor);
+    unit.productId = static_cast<std::uint32_t>(product);
+    unit.kind = static_cast<std::uint8_t>(kind);
+    unit.manufacturer = fields[3];
+    unit.product = fields[4];
+    unit.serial = fields[5];
+    unit.deviceString = fields[6];
+    return true;
+}
+
+bool parseFault(const std::wstring& text, Fault& fault)
+{
+    const std::vector<std::wstring> fields = split(text, L':');
+    if (fields.empty())
+        return false;
+    static const struct {
+        const wchar_t* name;
+        FaultKind kind;
+    } kinds[] = {{L"sequence", FaultKind::WrongSequence}, {L"status", FaultKind::BadStatus},
+                 {L"length", FaultKind::WrongLength},     {L"delay", FaultKind::Delay},
+                 {L"close", FaultKind::CloseWithoutReply}, {L"longstring", FaultKind::LongString},
+                 {L"count", FaultKind::DeviceCount}};
+    bool known = false;
+    for (const auto& k : kinds) {
+        if (fields[0] == k.name) {
+            fault.kind = k.kind;
+            known = true;
+        }
+    }
+    if (!known)
+        return false;
+    unsigned long long number = 0;
+    if (fields.size() > 1 && !fields[1].empty()) {
+        if (!parseNumber(fields[1], 10, number))
+            return false;
+        fault.command = static_cast<std::uint32_t>(number);
+    }
+    if (fields.size() > 2 && !fields[2].empty() && fields[2] != L"*") {
+        if (!parseNumber(fields[2], 10, number))
+            return false;
+        fault.index = static_cast<std::int64_t>(number);
+    }
+    if (fields.size() > 3 && !fields[3].empty()) {
+        if (!parseNumber(fields[3], 10, number))
+            return false;
+        fault.value = static_cast<std::uint32_t>(number);
+    }
+    if (fields.size() > 4 && !fields[4].empty()) {
+        if (!parseNumber(fields[4], 10, number))
+            return false;
+        fault.times = static_cast<int>(number);
+    }
+    return fields.size() <= 5;
+}
+
+PlatformServiceSimulator::PlatformServiceSimulator(SimulatorConfig config)
+    : config_(std::move(config)), stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+{
+}
+
+PlatformServiceSimulator::~PlatformServiceSimulator()
+{
+    stop();
+    CloseHandle(stopEvent_);
+}
+
+HANDLE PlatformServiceSimulator::createInstance()
+{
+    const DWORD instances = config_.busyMs != 0 ? 1 : PIPE_UNLIMITED_INSTANCES;
+    return CreateNamedPipeW(config_.pipeName.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                            PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, instances,
+                            pipeBufferBytes, pipeBufferBytes, 0, nullptr);
+}
+
+bool PlatformServiceSimulator::start()
+{
+    if (started_)
+        return true;
+    ResetEvent(stopEvent_);
+    firstInstance_ = createInstance();
+    if (firstInstance_ == INVALID_HANDLE_VALUE)
+        return false;
+    started_ = true;
+    listener_ = std::thread(&PlatformServiceSimulator::listen, this);
+    if (config_.busyMs != 0)
+        busyHolder_ = std::thread(&PlatformServiceSimulator::holdBusy, this);
+    return true;
+}
+
+void PlatformServiceSimulator::stop()
+{
+    if (!started_)
+        return;
+    SetEvent(stopEvent_);
+    if (listener_.joinable())
+        listener_.join();
+    if (busyHolder_.joinable())
+        busyHolder_.join();
+    std::vector<Session> sessions;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        sessions.swap(sessions_);
+    }
+    for (Session& session : sessions)
+        session.thread.join();
+    started_ = false;
+}
+
+// Occupies the only pipe instance with a client of our own, so that real clients
+// find the pipe busy until it lets go.
+void PlatformServiceSimulator::holdBusy()
+{
+    HANDLE blocker = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 200 && blocker == INVALID_HANDLE_VALUE; ++attempt) {
+        blocker = CreateFileW(config_.pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+        if (blocker == INVALID_HANDLE_VALUE
+            && WaitForSingleObject(stopEvent_, 5) == WAIT_OBJECT_0)
+            return;
+    }
+    WaitForSingleObject(stopEvent_, config_.busyMs);
+    if (blocker != INVALID_HANDLE_VALUE)
+        CloseHandle(blocker);
+}
+
+bool PlatformServiceSimulator::waitFor(HANDLE pipe, OVERLAPPED& overlapped, DWORD& transferred)
+{
+    const HANDLE events[2] = {overlapped.hEvent, stopEvent_};
+    if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
+        CancelIo(pipe);
+        GetOverlappedResult(pipe, &overlapped, &transferred, TRUE);
+        return false;
+    }
+    return GetOverlappedResult(pipe, &overlapped, &transferred, FALSE) != FALSE;
+}
+
+void PlatformServiceSimulator::listen()
+{
+    HANDLE pipe = firstInstance_;
+    for (;;) {
+        while (pipe == INVALID_HANDLE_VALUE) {
+            // With a single instance allowed, the next one can be made only after
+            // the current client has gone.
+            if (WaitForSingleObject(stopEvent_, 5) == WAIT_OBJECT_0)
+                return;
+            pipe = createInstance();
+        }
+        Event connected;
+        OVERLAPPED overlapped = {};
+        overlapped.hEvent = connected.handle;
+        bool ready = ConnectNamedPipe(pipe, &overlapped) != FALSE;
+        if (!ready) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_PIPE_CONNECTED) {
+                ready = true;
+            } else if (error == ERROR_IO_PENDING) {
+                DWORD ignored = 0;
+                ready = waitFor(pipe, overlapped, ignored);
+            }
+        }
+        if (WaitForSingleObject(stopEvent_, 0) == WAIT_OBJECT_0) {
+            CloseHandle(pipe);
+            return;
+        }
+        if (!ready) {
+            CloseHandle(pipe);
+            pipe = INVALID_HANDLE_VALUE;
+            continue;
+        }
+        const std::uint32_t connection = ++connections_;
+        if (config_.busyMs != 0) {
+            // One instance only: serve this client here, then offer the same
+            // instance again, which is what wakes a client waiting for the pipe.
+            serveConnection(pipe, connection);
+            DisconnectNamedPipe(pipe);
+            continue;
+        }
+        reapFinishedSessions();
+        {
+            auto finished = std::make_shared<std::atomic<bool>>(false);
+            std::lock_guard<std::mutex> guard(mutex_);
+            sessions_.push_back(
+                {std::thread(&PlatformServiceSimulator::serve, this, pipe, connection, finished),
+                 finished});
+        }
+        pipe = createInstance();
+    }
+}
+
+// Joins the threads of connections that have ended, so a long run keeps none.
+void PlatformServiceSimulator::reapFinishedSessions()
+{
+    std::vector<Session> finished;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        auto done = std::stable_partition(sessions_.begin(), sessions_.end(),
+                                          [](const Session& s) { return !s.finished->load(); });
+        std::move(done, sessions_.end(), std::back_inserter(finished));
+        sessions_.erase(done, sessions_.end());
+    }
+    for (Session& session : finished)
+        session.thread.join();
+}
+
+void PlatformServiceSimulator::serve(HANDLE pipe, std::uint32_t connection,
+                                     std::shared_ptr<std::atomic<bool>> finished)
+{
+    serveConnection(pipe, connection);
+    DisconnectNamedPipe(pipe);
+    CloseHandle(pipe);
+    finished->store(true);
+}
+
+// Answers one client's requests until it goes, fails, or the server stops.
+void PlatformServiceSimulator::serveConnection(HANDLE pipe, std::uint32_t connection)
+{
+    Event ioDone;
+    for (;;) {
+        unsigned char request[requestBufferBytes];
+        OVERLAPPED overlapped = {};
+        overlapped.hEvent = ioDone.handle;
+        ResetEvent(ioDone.handle);
+        DWORD received = 0;
+        bool ok = ReadFile(pipe, request, sizeof request, &received, &overlapped) != FALSE;
+        if (!ok && GetLastError() == ERROR_IO_PENDING)
+            ok = waitFor(pipe, overlapped, received);
+        if (!ok)
+            break;
+
+        DWORD delayMs = 0;
+        bool closeWithoutReply = false;
+        const std::vector<unsigned char> reply =
+            replyTo(request, received, connection, delayMs, closeWithoutReply);
+        if (closeWithoutReply)
+            break;
+        if (delayMs && WaitForSingleObject(stopEvent_, delayMs) == WAIT_OBJECT_0)
+            break;
+
+        ResetEvent(ioDone.handle);
+        overlapped = {};
+        overlapped.hEvent = ioDone.handle;
+        DWORD written = 0;
+        ok = WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), &written,
+                       &overlapped) != FALSE;
+        if (!ok && GetLastError() == ERROR_IO_PENDING)
+            ok = waitFor(pipe, overlapped, written);
+        if (!ok)
+            break;
+    }
+}
+
+std::vector<unsigned char> PlatformServiceSimulator::replyTo(const unsigned char* request,
+                                                             DWORD size, std::uint32_t connection,
+                                                             DWORD& delayMs, bool& close)
+{
+    ServiceRequest parsed;
+    std::memcpy(parsed.bytes, request, std::min<DWORD>(size, messageBytes));
+    const std::uint32_t command = parsed.command();
+    const std::uint32_t index = parsed.deviceIndex();
+    record({command, parsed.sequence(), index, connection});
+
+    std::lock_guard<std::mutex> guard(mutex_);
+    ServiceReply reply;
+    writeU32(reply.bytes, 0, parsed.sequence());
+    std::uint32_t status = 0;
+    const std::wstring* text = nullptr;
+    const SimulatedUnit* unit = index < config_.units.size() ? &config_.units[index] : nullptr;
+    switch (command) {
+    case QueryDeviceCount:
+        writeU32(reply.bytes, 8, static_cast<std::uint32_t>(config_.units.size()));
+        break;
+    case QueryDeviceIds:
+        if (unit) {
+            writeU32(reply.bytes, 8, unit->vendorId);
+            writeU32(reply.bytes, 12, unit->productId);
+            reply.bytes[16] = unit->kind;
+        }
+        break;
+    case QueryManufacturer: text = unit ? &unit->manufacturer : nullptr; break;
+    case QueryProduct: text = unit ? &unit->product : nullptr; break;
+    case QuerySerial: text = unit ? &unit->serial : nullptr; break;
+    case QueryDevicePath: text = unit ? &unit->deviceString : nullptr; break;
+    default: status = 1; break;
+    }
+    if (command != QueryDeviceCount && command >= QueryDeviceIds && command <= QueryDevicePath
+        && !unit)
+        status = 2;
+    if (text) {
+        // Strings are NUL-terminated when they fit; longer ones fill the payload.
+        for (std::size_t i = 0; i < text->size() && 8 + 2 * i + 1 < messageBytes; ++i) {
+            reply.bytes[8 + 2 * i] = static_cast<unsigned char>((*text)[i] & 0xFF);
+            reply.bytes[8 + 2 * i + 1] = static_cast<unsigned char>((*text)[i] >> 8);
+        }
+    }
+
+    std::size_t length = messageBytes;
+    for (Fault& fault : config_.faults) {
+        if (fault.times == 0 || (fault.command != 0 && fault.command != command)
+            || (fault.index >= 0 && static_cast<std::uint32_t>(fault.index) != index))
+            continue;
+        if (fault.times > 0)
+            --fault.times;
+        switch (fault.kind) {
+        case FaultKind::WrongSequence: writeU32(reply.bytes, 0, parsed.sequence() + 1); break;
+        case FaultKind::BadStatus: status = fault.value ? fault.value : 1; break;
+        case FaultKind::WrongLength: length = fault.value; break;
+        case FaultKind::Delay: delayMs = fault.value; break;
+        case FaultKind::CloseWithoutReply: close = true; break;
+        case FaultKind::DeviceCount: writeU32(reply.bytes, 8, fault.value); break;
+        case FaultKind::LongString:
+            for (std::size_t offset = 8; offset + 1 < messageBytes; offset += 2) {
+                reply.bytes[offset] = 'L';
+                reply.bytes[offset + 1] = 0;
+            }
+            break;
+        }
+    }
+    writeU32(reply.bytes, 4, status);
+    std::vector<unsigned char> bytes(reply.bytes, reply.bytes + std::min<std::size_t>(length, messageBytes));
+    bytes.resize(length, 0);
+    return bytes;
+}
+
+void PlatformServiceSimulator::record(const RecordedRequest& request)
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    requests_.push_back(request);
+    if (config_.recordFile.empty())
+        return;
+    if (FILE* file = _wfopen(config_.recordFile.c_str(), L"a")) {
+        std::fprintf(file, "connection %u command %u sequence %u index %u\n", request.connection,
+                     request.command, request.sequence, request.deviceIndex);
+        std::fclose(file);
+    }
+}
+
+void PlatformServiceSimulator::setUnits(std::vector<SimulatedUnit> units)
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    config_.units = std::move(units);
+}
+
+void PlatformServiceSimulator::setFaults(std::vector<Fault> faults)
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    config_.faults = std::move(faults);
+}
+
+std::vector<RecordedRequest> PlatformServiceSimulator::requests()
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    return requests_;
+}
+
+void PlatformServiceSimulator::clearRequests()
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    requests_.clear();
+}
+
+} // namespace simulator

@@ -1,0 +1,111 @@
+// A stand-in for the maker's platform service: serves the named pipe for a list of
+// units, any number of connections at once, and injects faults on request.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace simulator {
+
+struct SimulatedUnit {
+    std::uint32_t vendorId = 0x0483;
+    std::uint32_t productId = 0xA110;
+    std::uint8_t kind = 1;
+    std::wstring manufacturer;
+    std::wstring product;
+    std::wstring serial;
+    std::wstring deviceString;
+};
+
+enum class FaultKind {
+    WrongSequence,      // the reply answers another sequence number
+    BadStatus,          // the reply reports failure (value, or 1)
+    WrongLength,        // the reply is value bytes long instead of 264
+    Delay,              // the reply comes value ms late
+    CloseWithoutReply,  // the connection is closed instead of answered
+    LongString,         // the string fills the whole payload without a NUL
+    DeviceCount,        // the device count reads value, whatever the units are
+};
+
+struct Fault {
+    FaultKind kind = FaultKind::BadStatus;
+    std::uint32_t command = 0;  // 0: every command
+    std::int64_t index = -1;    // -1: every device index
+    std::uint32_t value = 0;
+    int times = -1;             // how many requests it hits; -1: all
+};
+
+struct RecordedRequest {
+    std::uint32_t command;
+    std::uint32_t sequence;
+    std::uint32_t deviceIndex;
+    std::uint32_t connection;  // which client connection sent it, counting from 1
+};
+
+struct SimulatorConfig {
+    std::wstring pipeName;
+    std::vector<SimulatedUnit> units;
+    std::vector<Fault> faults;
+    // Keeps the pipe busy for this long after start (0: never; INFINITE: always).
+    DWORD busyMs = 0;
+    std::wstring recordFile;  // a line per request when set
+};
+
+// Parses "vendor,product,kind,manufacturer,product,serial,device" (ids in hex).
+bool parseUnit(const std::wstring& text, SimulatedUnit& unit);
+// Parses "kind[:command[:index[:value[:times]]]]", e.g. "delay:174:0:700:1".
+bool parseFault(const std::wstring& text, Fault& fault);
+
+class PlatformServiceSimulator {
+public:
+    explicit PlatformServiceSimulator(SimulatorConfig config);
+    ~PlatformServiceSimulator();
+    PlatformServiceSimulator(const PlatformServiceSimulator&) = delete;
+    PlatformServiceSimulator& operator=(const PlatformServiceSimulator&) = delete;
+
+    // Returns once the first pipe instance exists; false when it cannot be made.
+    bool start();
+    // Ends every connection and joins every thread.
+    void stop();
+
+    void setUnits(std::vector<SimulatedUnit> units);
+    void setFaults(std::vector<Fault> faults);
+    std::vector<RecordedRequest> requests();
+    void clearRequests();
+
+private:
+    void listen();
+    void serve(HANDLE pipe, std::uint32_t connection, std::shared_ptr<std::atomic<bool>> finished);
+    void holdBusy();
+    HANDLE createInstance();
+    bool waitFor(HANDLE pipe, OVERLAPPED& overlapped, DWORD& transferred);
+    std::vector<unsigned char> replyTo(const unsigned char* request, DWORD size,
+                                       std::uint32_t connection, DWORD& delayMs, bool& close);
+    void record(const RecordedRequest& request);
+
+    SimulatorConfig config_;
+    std::mutex mutex_;  // guards units, faults, requests and the thread list
+    std::vector<RecordedRequest> requests_;
+    HANDLE stopEvent_;
+    HANDLE firstInstance_ = INVALID_HANDLE_VALUE;
+    std::thread listener_;
+    std::thread busyHolder_;
+    struct Session {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+    void reapFinishedSessions();
+    void serveConnection(HANDLE pipe, std::uint32_t connection);
+    std::vector<Session> sessions_;
+    std::atomic<std::uint32_t> connections_{0};
+    bool started_ = false;
+};
+
+} // namespace simulator
