@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <iterator>
 #include <sstream>
 
 namespace simulator {
@@ -127,10 +126,14 @@ PlatformServiceSimulator::~PlatformServiceSimulator()
 
 HANDLE PlatformServiceSimulator::createInstance()
 {
-    const DWORD instances = config_.busyMs != 0 ? 1 : PIPE_UNLIMITED_INSTANCES;
     return CreateNamedPipeW(config_.pipeName.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                            PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, instances,
-                            pipeBufferBytes, pipeBufferBytes, 0, nullptr);
+                            PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                            instanceCount(), pipeBufferBytes, pipeBufferBytes, 0, nullptr);
+}
+
+DWORD PlatformServiceSimulator::instanceCount() const
+{
+    return config_.busyMs != 0 ? 1 : std::max<DWORD>(1, config_.instances);
 }
 
 bool PlatformServiceSimulator::start()
@@ -138,11 +141,18 @@ bool PlatformServiceSimulator::start()
     if (started_)
         return true;
     ResetEvent(stopEvent_);
-    firstInstance_ = createInstance();
-    if (firstInstance_ == INVALID_HANDLE_VALUE)
+    std::vector<HANDLE> instances;
+    for (DWORD i = 0; i < instanceCount(); ++i) {
+        HANDLE instance = createInstance();
+        if (instance == INVALID_HANDLE_VALUE)
+            break;
+        instances.push_back(instance);
+    }
+    if (instances.empty())
         return false;
     started_ = true;
-    listener_ = std::thread(&PlatformServiceSimulator::listen, this);
+    for (HANDLE instance : instances)
+        workers_.emplace_back(&PlatformServiceSimulator::serveInstance, this, instance);
     if (config_.busyMs != 0)
         busyHolder_ = std::thread(&PlatformServiceSimulator::holdBusy, this);
     return true;
@@ -153,17 +163,11 @@ void PlatformServiceSimulator::stop()
     if (!started_)
         return;
     SetEvent(stopEvent_);
-    if (listener_.joinable())
-        listener_.join();
     if (busyHolder_.joinable())
         busyHolder_.join();
-    std::vector<Session> sessions;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        sessions.swap(sessions_);
-    }
-    for (Session& session : sessions)
-        session.thread.join();
+    for (std::thread& worker : workers_)
+        worker.join();
+    workers_.clear();
     started_ = false;
 }
 
@@ -195,20 +199,15 @@ bool PlatformServiceSimulator::waitFor(HANDLE pipe, OVERLAPPED& overlapped, DWOR
     return GetOverlappedResult(pipe, &overlapped, &transferred, FALSE) != FALSE;
 }
 
-void PlatformServiceSimulator::listen()
+// One worker per pipe instance: wait for a client, serve it, disconnect, and
+// offer the same instance again (which is what wakes a client waiting for it).
+void PlatformServiceSimulator::serveInstance(HANDLE pipe)
 {
-    HANDLE pipe = firstInstance_;
-    for (;;) {
-        while (pipe == INVALID_HANDLE_VALUE) {
-            // With a single instance allowed, the next one can be made only after
-            // the current client has gone.
-            if (WaitForSingleObject(stopEvent_, 5) == WAIT_OBJECT_0)
-                return;
-            pipe = createInstance();
-        }
-        Event connected;
+    Event connected;
+    while (WaitForSingleObject(stopEvent_, 0) != WAIT_OBJECT_0) {
         OVERLAPPED overlapped = {};
         overlapped.hEvent = connected.handle;
+        ResetEvent(connected.handle);
         bool ready = ConnectNamedPipe(pipe, &overlapped) != FALSE;
         if (!ready) {
             const DWORD error = GetLastError();
@@ -217,59 +216,22 @@ void PlatformServiceSimulator::listen()
             } else if (error == ERROR_IO_PENDING) {
                 DWORD ignored = 0;
                 ready = waitFor(pipe, overlapped, ignored);
+            } else if (error == ERROR_NO_DATA) {
+                // The client came and went before we saw it.
+                DisconnectNamedPipe(pipe);
+                continue;
             }
         }
-        if (WaitForSingleObject(stopEvent_, 0) == WAIT_OBJECT_0) {
-            CloseHandle(pipe);
-            return;
-        }
         if (!ready) {
-            CloseHandle(pipe);
-            pipe = INVALID_HANDLE_VALUE;
-            continue;
-        }
-        const std::uint32_t connection = ++connections_;
-        if (config_.busyMs != 0) {
-            // One instance only: serve this client here, then offer the same
-            // instance again, which is what wakes a client waiting for the pipe.
-            serveConnection(pipe, connection);
+            if (WaitForSingleObject(stopEvent_, 5) == WAIT_OBJECT_0)
+                break;
             DisconnectNamedPipe(pipe);
             continue;
         }
-        reapFinishedSessions();
-        {
-            auto finished = std::make_shared<std::atomic<bool>>(false);
-            std::lock_guard<std::mutex> guard(mutex_);
-            sessions_.push_back(
-                {std::thread(&PlatformServiceSimulator::serve, this, pipe, connection, finished),
-                 finished});
-        }
-        pipe = createInstance();
+        serveConnection(pipe, ++connections_);
+        DisconnectNamedPipe(pipe);
     }
-}
-
-// Joins the threads of connections that have ended, so a long run keeps none.
-void PlatformServiceSimulator::reapFinishedSessions()
-{
-    std::vector<Session> finished;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        auto done = std::stable_partition(sessions_.begin(), sessions_.end(),
-                                          [](const Session& s) { return !s.finished->load(); });
-        std::move(done, sessions_.end(), std::back_inserter(finished));
-        sessions_.erase(done, sessions_.end());
-    }
-    for (Session& session : finished)
-        session.thread.join();
-}
-
-void PlatformServiceSimulator::serve(HANDLE pipe, std::uint32_t connection,
-                                     std::shared_ptr<std::atomic<bool>> finished)
-{
-    serveConnection(pipe, connection);
-    DisconnectNamedPipe(pipe);
     CloseHandle(pipe);
-    finished->store(true);
 }
 
 // Answers one client's requests until it goes, fails, or the server stops.

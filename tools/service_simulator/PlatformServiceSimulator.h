@@ -56,6 +56,8 @@ struct SimulatorConfig {
     // Keeps the pipe busy for this long after start (0: never; INFINITE: always).
     DWORD busyMs = 0;
     std::wstring recordFile;  // a line per request when set
+    // How many clients are served at once; more wait, as for a real service.
+    DWORD instances = 4;
 };
 
 // Parses "vendor,product,kind,manufacturer,product,serial,device" (ids in hex).
@@ -81,29 +83,22 @@ public:
     void clearRequests();
 
 private:
-    void listen();
-    void serve(HANDLE pipe, std::uint32_t connection, std::shared_ptr<std::atomic<bool>> finished);
-    void holdBusy();
     HANDLE createInstance();
+    DWORD instanceCount() const;
+    void serveInstance(HANDLE pipe);
+    void serveConnection(HANDLE pipe, std::uint32_t connection);
+    void holdBusy();
     bool waitFor(HANDLE pipe, OVERLAPPED& overlapped, DWORD& transferred);
     std::vector<unsigned char> replyTo(const unsigned char* request, DWORD size,
                                        std::uint32_t connection, DWORD& delayMs, bool& close);
     void record(const RecordedRequest& request);
 
     SimulatorConfig config_;
-    std::mutex mutex_;  // guards units, faults, requests and the thread list
+    std::mutex mutex_;  // guards units, faults and requests
     std::vector<RecordedRequest> requests_;
     HANDLE stopEvent_;
-    HANDLE firstInstance_ = INVALID_HANDLE_VALUE;
-    std::thread listener_;
+    std::vector<std::thread> workers_;
     std::thread busyHolder_;
-    struct Session {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> finished;
-    };
-    void reapFinishedSessions();
-    void serveConnection(HANDLE pipe, std::uint32_t connection);
-    std::vector<Session> sessions_;
     std::atomic<std::uint32_t> connections_{0};
     bool started_ = false;
 };
