@@ -1,0 +1,269 @@
+#include "ToolkitTestSupport.h"
+#include "support/ProcessCounters.h"
+#include "toolkit/Button.h"
+#include "toolkit/Fonts.h"
+#include "toolkit/Label.h"
+
+using namespace testing_support;
+
+namespace {
+
+class Painting : public ToolkitTest {};
+
+void repaint(HWND hwnd)
+{
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    pumpMessages(40);
+}
+
+TEST_F(Painting, TopLevelUsesBufferedPaintAndChildTheBackBuffer)
+{
+    ASSERT_TRUE(application->bufferedPaint());
+    TestWindow window(10, 10, 200, 120);
+    auto* label = new QEL::Label(&window);
+    label->resize(100, 30);
+    repaint(window.hwnd());
+    EXPECT_GT(window.paints, 0);
+    EXPECT_EQ(nullptr, window.backBuffer());
+    ASSERT_NE(nullptr, label->backBuffer());
+
+    const Gdiplus::Bitmap* first = label->backBuffer();
+    EXPECT_EQ(100u, const_cast<Gdiplus::Bitmap*>(first)->GetWidth());
+    repaint(label->hwnd());
+    EXPECT_EQ(first, label->backBuffer());  // same size: reused
+
+    label->resize(101, 30);
+    repaint(label->hwnd());
+    EXPECT_EQ(101u, const_cast<Gdiplus::Bitmap*>(label->backBuffer())->GetWidth());
+}
+
+TEST_F(Painting, LabelBackgroundFillsAndEmptyTextDrawsNothingElse)
+{
+    TestWindow window(10, 10, 200, 120);
+    auto* label = new QEL::Label(&window);
+    label->move(20, 20);
+    label->resize(60, 30);
+    label->setBackground(Gdiplus::SolidBrush(Gdiplus::Color(0xFF1F7A3D)));
+    repaint(window.hwnd());
+    for (int y = 0; y < 30; y += 7)
+        for (int x = 0; x < 60; x += 9)
+            EXPECT_EQ(0x1F7A3Du, screenPixel(label->hwnd(), x, y)) << x << "," << y;
+}
+
+TEST_F(Painting, LabelTextIsDrawnInItsColour)
+{
+    TestWindow window(10, 10, 200, 120);
+    auto* label = new QEL::Label(&window);
+    label->resize(180, 60);
+    label->setBackground(Gdiplus::SolidBrush(Gdiplus::Color(0xFFFFFFFF)));
+    auto font = QEL::makeFont(L"Verdana", 40.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    label->setFont(*font);
+    font.reset();  // the label keeps its own copy
+    label->setColor(Gdiplus::Color(0xFFFF0000));
+    label->setText(L"HHH");
+    EXPECT_EQ(L"HHH", label->text());
+    repaint(window.hwnd());
+    int reddish = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 180; x += 2) {
+            const unsigned p = screenPixel(label->hwnd(), x, y);
+            if ((p >> 16) > 0xC0 && ((p >> 8) & 0xFF) < 0x40)
+                ++reddish;
+        }
+    EXPECT_GT(reddish, 50);
+}
+
+TEST_F(Painting, FontFallsBackWhenTheFamilyIsMissing)
+{
+    for (const wchar_t* family : {L"Verdana", L"Arial", L"No Such Family At All"}) {
+        auto font = QEL::makeFont(family, 16.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+        ASSERT_NE(nullptr, font);
+        EXPECT_EQ(Gdiplus::Ok, font->GetLastStatus()) << family;
+        EXPECT_FALSE(QEL::fontFamilyName(*font).empty());
+        EXPECT_EQ(16.0f, font->GetSize());
+    }
+}
+
+class ButtonBehaviour : public ToolkitTest {
+protected:
+    void SetUp() override
+    {
+        ToolkitTest::SetUp();
+        window = std::make_unique<TestWindow>(40, 40, 300, 200);
+        button = new QEL::Button(window.get());
+        button->move(50, 50);
+        button->resize(120, 40);
+        button->setText(L"Go");
+        button->onClick = [this] { ++clicks; };
+        mouseMoveTo(window->hwnd(), 5, 5);
+        pumpMessages(50);
+    }
+    void TearDown() override
+    {
+        mouseButton(false);
+        window.reset();
+        ToolkitTest::TearDown();
+    }
+    unsigned fillAt() { return screenPixel(button->hwnd(), 3, 3); }
+
+    std::unique_ptr<TestWindow> window;
+    QEL::Button* button = nullptr;
+    int clicks = 0;
+};
+
+TEST_F(ButtonBehaviour, FillFollowsTheMouse)
+{
+    repaint(window->hwnd());
+    EXPECT_EQ(0x444444u, fillAt());
+    mouseMoveTo(button->hwnd(), 60, 20);
+    EXPECT_TRUE(button->isHovered());
+    EXPECT_EQ(0x888888u, fillAt());
+    mouseButton(true);
+    EXPECT_TRUE(button->isPressed());
+    EXPECT_EQ(0xBBBBBBu, fillAt());
+    mouseButton(false);
+    EXPECT_EQ(0x888888u, fillAt());
+    mouseMoveTo(window->hwnd(), 5, 5);
+    // The leave notification comes from a timer that polls the cursor.
+    for (int i = 0; i < 40 && button->isHovered(); ++i)
+        pumpMessages(50);
+    EXPECT_FALSE(button->isHovered());
+    EXPECT_EQ(0x444444u, fillAt());
+}
+
+TEST_F(ButtonBehaviour, PressAndReleaseInsideClicksOnce)
+{
+    mouseMoveTo(button->hwnd(), 60, 20);
+    mouseButton(true);
+    EXPECT_EQ(0, clicks);
+    mouseButton(false);
+    EXPECT_EQ(1, clicks);
+    EXPECT_FALSE(button->isPressed());
+    EXPECT_EQ(button->hwnd() == GetCapture(), false);
+}
+
+TEST_F(ButtonBehaviour, ReleaseOutsideDoesNotClick)
+{
+    const SIZE size = button->pixelSize();
+    const POINT outside[] = {{size.cx, 20}, {60, size.cy}, {size.cx + 30, size.cy + 30}, {-1, 20}};
+    for (const POINT& point : outside) {
+        mouseMoveTo(button->hwnd(), 60, 20);
+        mouseButton(true);
+        mouseMoveTo(button->hwnd(), point.x, point.y);  // captured: still reaches the button
+        mouseButton(false);
+        EXPECT_EQ(0, clicks) << point.x << "," << point.y;
+        EXPECT_FALSE(button->isPressed());
+    }
+}
+
+TEST_F(ButtonBehaviour, ReleaseWithoutPressDoesNotClick)
+{
+    mouseMoveTo(window->hwnd(), 100, 100);  // pressed over the window, not the button
+    mouseButton(true);
+    mouseMoveTo(button->hwnd(), 60, 20);
+    mouseButton(false);
+    EXPECT_EQ(0, clicks);
+}
+
+TEST_F(ButtonBehaviour, PressWithoutEarlierMoveNeverClicks)
+{
+    mouseMoveTo(button->hwnd(), 60, 20);
+    SendMessageW(button->hwnd(), WM_MOUSELEAVE, 0, 0);  // as if the leave came first
+    SendMessageW(button->hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 20));
+    SendMessageW(button->hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(60, 20));
+    EXPECT_EQ(0, clicks);
+}
+
+TEST_F(ButtonBehaviour, EveryMoveRepaints)
+{
+    mouseMoveTo(button->hwnd(), 60, 20);
+    ValidateRect(button->hwnd(), nullptr);
+    SendMessageW(button->hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(61, 20));
+    RECT update;
+    EXPECT_TRUE(GetUpdateRect(button->hwnd(), &update, FALSE));
+    EXPECT_TRUE(button->isHovered());
+}
+
+TEST_F(ButtonBehaviour, ActionMayDestroyTheWindow)
+{
+    button->onClick = [this] {
+        ++clicks;
+        window->close();
+    };
+    mouseMoveTo(button->hwnd(), 60, 20);
+    mouseButton(true);
+    mouseButton(false);
+    EXPECT_EQ(1, clicks);
+    EXPECT_FALSE(IsWindow(window->hwnd()));
+}
+
+using BitmapResource = ToolkitTest;
+
+TEST_F(BitmapResource, LoadsThePngResourceIntoABitmapOfItsOwn)
+{
+    auto logo = QEL::loadBitmapResource(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(102), L"PNG");
+    ASSERT_NE(nullptr, logo);
+    EXPECT_EQ(133u, logo->GetWidth());
+    EXPECT_EQ(25u, logo->GetHeight());
+    // Pixels are still there after the loader's stream and memory are gone.
+    Gdiplus::Color corner;
+    logo->GetPixel(0, 0, &corner);
+    EXPECT_EQ(0, corner.GetA());
+    Gdiplus::Color mark;
+    logo->GetPixel(5, 20, &mark);
+    EXPECT_EQ(0xFFF28C28u, mark.GetValue());
+    // And it draws.
+    Gdiplus::Bitmap canvas(133, 25, PixelFormat32bppARGB);
+    Gdiplus::Graphics graphics(&canvas);
+    EXPECT_EQ(Gdiplus::Ok, graphics.DrawImage(logo.get(), 0, 0, 133, 25));
+    Gdiplus::Color drawn;
+    canvas.GetPixel(5, 20, &drawn);
+    EXPECT_EQ(0xFFF28C28u, drawn.GetValue());
+}
+
+TEST_F(BitmapResource, MissingOrNullNamesGiveNull)
+{
+    HINSTANCE self = GetModuleHandleW(nullptr);
+    EXPECT_EQ(nullptr, QEL::loadBitmapResource(self, nullptr, L"PNG"));
+    EXPECT_EQ(nullptr, QEL::loadBitmapResource(self, MAKEINTRESOURCEW(102), nullptr));
+    EXPECT_EQ(nullptr, QEL::loadBitmapResource(self, MAKEINTRESOURCEW(103), L"PNG"));
+    EXPECT_EQ(nullptr, QEL::loadBitmapResource(self, MAKEINTRESOURCEW(102), L"GIF"));
+}
+
+using Leaks = ToolkitTest;
+
+TEST_F(Leaks, CreatingAndDestroyingWindowsLeaksNothing)
+{
+    auto cycle = [] {
+        TestWindow window(10, 10, 300, 200, 1.0f, false);
+        auto* label = new QEL::Label(&window);
+        label->resize(100, 30);
+        label->setBackground(Gdiplus::SolidBrush(Gdiplus::Color(0xFF336699)));
+        label->setText(L"text");
+        auto* button = new QEL::Button(&window);
+        button->resize(100, 40);
+        button->move(0, 50);
+        button->setText(L"button");
+        RedrawWindow(window.hwnd(), nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        EXPECT_NE(nullptr, label->backBuffer());
+    };
+    for (int i = 0; i < 5; ++i)
+        cycle();
+    const DWORD handlesBefore = countOpenHandles();
+    const int windowsBefore = countThreadWindows();
+    const SIZE_T bytesBefore = privateBytes();
+    for (int i = 0; i < 300; ++i)
+        cycle();
+    const DWORD handlesAfter = countOpenHandles();
+    const SIZE_T bytesAfter = privateBytes();
+    EXPECT_GT(handlesBefore, 0u);
+    EXPECT_LE(handlesAfter, handlesBefore + 2);
+    EXPECT_EQ(windowsBefore, countThreadWindows());
+    // A leaked 300 x 200 back buffer alone is 240 KB a cycle; allow 4 MB in all.
+    EXPECT_LT(bytesAfter, bytesBefore + 4 * 1024 * 1024);
+    std::printf("handles %lu -> %lu, private bytes %lu -> %lu\n", handlesBefore, handlesAfter,
+                static_cast<unsigned long>(bytesBefore), static_cast<unsigned long>(bytesAfter));
+}
+
+} // namespace

@@ -1,0 +1,233 @@
+#include "ToolkitTestSupport.h"
+#include "support/Files.h"
+#include "support/LogCapture.h"
+#include "toolkit/Label.h"
+
+using namespace testing_support;
+
+namespace {
+
+using WidgetDispatch = ToolkitTest;
+
+TEST_F(WidgetDispatch, FirstHandlerForAMessageStays)
+{
+    TestWindow window;
+    window.addHandler(WM_USER + 1, [](UINT, WPARAM, LPARAM) -> LRESULT { return 11; });
+    window.addHandler(WM_USER + 1, [](UINT, WPARAM, LPARAM) -> LRESULT { return 22; });
+    EXPECT_EQ(11, SendMessageW(window.hwnd(), WM_USER + 1, 0, 0));
+}
+
+TEST_F(WidgetDispatch, HandlerGetsTheMessageAndItsParameters)
+{
+    TestWindow window;
+    UINT seen = 0;
+    WPARAM seenW = 0;
+    LPARAM seenL = 0;
+    window.addHandler(WM_USER + 2, [&](UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        seen = m;
+        seenW = w;
+        seenL = l;
+        return 0;
+    });
+    SendMessageW(window.hwnd(), WM_USER + 2, 0x1234, 0x5678);
+    EXPECT_EQ(static_cast<UINT>(WM_USER + 2), seen);
+    EXPECT_EQ(0x1234u, seenW);
+    EXPECT_EQ(0x5678, seenL);
+}
+
+TEST_F(WidgetDispatch, UnhandledMessageReachesDefWindowProcUnchanged)
+{
+    TestWindow window(30, 30, 100, 80);
+    RECT rect;
+    GetWindowRect(window.hwnd(), &rect);
+    const LPARAM inside = MAKELPARAM(rect.left + 5, rect.top + 5);
+    const LPARAM outside = MAKELPARAM(rect.right + 50, rect.bottom + 50);
+    EXPECT_EQ(DefWindowProcW(window.hwnd(), WM_NCHITTEST, 0, inside),
+              SendMessageW(window.hwnd(), WM_NCHITTEST, 0, inside));
+    EXPECT_EQ(DefWindowProcW(window.hwnd(), WM_NCHITTEST, 0, outside),
+              SendMessageW(window.hwnd(), WM_NCHITTEST, 0, outside));
+    SendMessageW(window.hwnd(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"kept by the system"));
+    EXPECT_EQ(L"kept by the system", window.text());
+}
+
+TEST_F(WidgetDispatch, DestroyReachesItsHandlerAndLaterMessagesDoNot)
+{
+    TestWindow window;
+    int destroys = 0;
+    int afterDestroy = 0;
+    window.addHandler(WM_DESTROY, [&](UINT, WPARAM, LPARAM) -> LRESULT { return ++destroys, 0; });
+    window.addHandler(WM_NCDESTROY, [&](UINT, WPARAM, LPARAM) -> LRESULT { return ++afterDestroy, 0; });
+    window.close();
+    EXPECT_EQ(1, destroys);
+    EXPECT_EQ(0, afterDestroy);
+    EXPECT_FALSE(IsWindow(window.hwnd()));
+}
+
+TEST_F(WidgetDispatch, CreateOnAWidgetWithAWindowReturnsFalse)
+{
+    TestWindow window;
+    const HWND first = window.hwnd();
+    EXPECT_FALSE(window.create(QEL::controlClassName, L"again", WS_POPUP, 0, 0, 0, 10, 10, nullptr,
+                               nullptr));
+    EXPECT_EQ(first, window.hwnd());
+}
+
+TEST_F(WidgetDispatch, FailedCreationIsLoggedWithTheSystemError)
+{
+    LogCapture log("QuorvelTest_Toolkit");
+    // The code the system gives for a missing class (Windows 1407, Wine 1411).
+    CreateWindowExW(0, L"QuorvelNoSuchClass", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                    GetModuleHandleW(nullptr), nullptr);
+    const std::string expected = "E: Build failed " + std::to_string(GetLastError()) + "\r\n";
+    {
+        class Unregistered : public QEL::Widget {
+        public:
+            Unregistered() : Widget(nullptr) {}
+            void paint(Gdiplus::Graphics&) override {}
+        } widget;
+        EXPECT_FALSE(widget.create(L"QuorvelNoSuchClass", L"", WS_POPUP, 0, 0, 0, 10, 10, nullptr,
+                                   nullptr));
+        EXPECT_EQ(nullptr, widget.hwnd());
+    }
+    EXPECT_EQ(1, countOf(log.text(), expected)) << log.text();
+}
+
+TEST_F(WidgetDispatch, ChildWindowWithDefaultCoordinatesStartsEmptyAtTheOrigin)
+{
+    TestWindow window(20, 20, 200, 150, 2.0f);
+    auto* label = new QEL::Label(&window);
+    EXPECT_EQ(2.0f, label->scale);  // copied from the parent
+    RECT rect;
+    GetWindowRect(label->hwnd(), &rect);
+    POINT origin = {rect.left, rect.top};
+    ScreenToClient(window.hwnd(), &origin);
+    EXPECT_EQ(0, origin.x);
+    EXPECT_EQ(0, origin.y);
+    EXPECT_EQ(0, rect.right - rect.left);
+    EXPECT_EQ(0, rect.bottom - rect.top);
+}
+
+TEST(ComponentScaleConversions, TruncateInSinglePrecision)
+{
+    QEL::ComponentScale one;
+    EXPECT_EQ(650, one.toPixels(650));
+    EXPECT_EQ(649, one.toLogical(649));
+    QEL::ComponentScale s125;
+    s125.scale = 1.25f;
+    EXPECT_EQ(812, s125.toPixels(650));
+    EXPECT_EQ(290, s125.toPixels(232));
+    EXPECT_EQ(12, s125.toPixels(10));
+    EXPECT_EQ(87, s125.toPixels(70));
+    EXPECT_EQ(62, s125.toPixels(50));
+    EXPECT_EQ(649, s125.toLogical(812));
+    QEL::ComponentScale s12;
+    s12.scale = QEL::scaleForFactor(120);
+    EXPECT_EQ(780, s12.toPixels(650));
+    EXPECT_EQ(278, s12.toPixels(232));
+    for (float scale : {1.0f, 1.25f, 2.0f, 5.0f}) {
+        QEL::ComponentScale s;
+        s.scale = scale;
+        EXPECT_EQ(static_cast<int>(CW_USEDEFAULT), s.toPixels(CW_USEDEFAULT));
+    }
+}
+
+TEST(ComponentScaleConversions, ScaleFactorTable)
+{
+    const struct {
+        int factor;
+        float scale;
+    } rows[] = {{100, 1.0f}, {120, 1.2f}, {125, 1.25f}, {140, 1.4f}, {150, 1.5f}, {160, 1.6f},
+                {175, 1.75f}, {180, 1.8f}, {200, 2.0f}, {225, 2.25f}, {250, 2.5f}, {300, 3.0f},
+                {350, 3.5f}, {400, 4.0f}, {450, 4.5f}, {500, 5.0f}, {0, 1.0f}, {110, 1.0f},
+                {-1, 1.0f}, {600, 1.0f}};
+    for (const auto& row : rows)
+        EXPECT_EQ(row.scale, QEL::scaleForFactor(row.factor)) << row.factor;
+}
+
+TEST(DpiAwareness, RunsAndLeavesAUsableScale)
+{
+    QEL::enableDpiAwareness();
+    QEL::enableDpiAwareness();
+    const float scale = QEL::screenScaleFactor();
+    EXPECT_GE(scale, 1.0f);
+    EXPECT_LE(scale, 5.0f);
+}
+
+using WidgetGeometry = ToolkitTest;
+
+TEST_F(WidgetGeometry, MoveAndResizeConvertWithTheScale)
+{
+    TestWindow window(0, 0, 300, 200);
+    auto* label = new QEL::Label(&window);
+    label->scale = 1.25f;
+    label->move(10, 70);
+    label->resize(50, 50);
+    RECT rect;
+    GetWindowRect(label->hwnd(), &rect);
+    POINT origin = {rect.left, rect.top};
+    ScreenToClient(window.hwnd(), &origin);
+    EXPECT_EQ(12, origin.x);
+    EXPECT_EQ(87, origin.y);
+    EXPECT_EQ(62, label->pixelSize().cx);
+    EXPECT_EQ(49, label->logicalSize().cx);  // 62 / 1.25 = 49.6
+}
+
+TEST_F(WidgetGeometry, CenterRowAndLayoutRow)
+{
+    TestWindow window(0, 0, 650, 232);
+    auto* left = new QEL::Label(&window);
+    auto* right = new QEL::Label(&window);
+    left->resize(200, 50);
+    right->resize(200, 50);
+    window.centerRow(180, 10, {left, right});
+    auto positionOf = [&](QEL::Widget* widget) {
+        RECT rect;
+        GetWindowRect(widget->hwnd(), &rect);
+        POINT origin = {rect.left, rect.top};
+        ScreenToClient(window.hwnd(), &origin);
+        return origin;
+    };
+    EXPECT_EQ(120, positionOf(left).x);
+    EXPECT_EQ(330, positionOf(right).x);
+    EXPECT_EQ(180, positionOf(right).y);
+
+    QEL::Widget::layoutRow(10, 135, 10, {left, right});
+    EXPECT_EQ(10, positionOf(left).x);
+    EXPECT_EQ(220, positionOf(right).x);
+    EXPECT_EQ(135, positionOf(left).y);
+
+    window.centerRow(5, 10, {});  // an empty row moves nothing
+    EXPECT_EQ(10, positionOf(left).x);
+}
+
+TEST_F(WidgetGeometry, RemoveFrameAndCenterOnScreen)
+{
+    TestWindow window(0, 0, 200, 100);
+    SetWindowLongW(window.hwnd(), GWL_STYLE,
+                   GetWindowLongW(window.hwnd(), GWL_STYLE) | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU);
+    SetWindowLongW(window.hwnd(), GWL_EXSTYLE,
+                   GetWindowLongW(window.hwnd(), GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+    window.removeFrame();
+    const LONG style = GetWindowLongW(window.hwnd(), GWL_STYLE);
+    EXPECT_EQ(0, style & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU));
+    EXPECT_EQ(0, GetWindowLongW(window.hwnd(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    SetWindowPos(window.hwnd(), nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    window.centerOnScreen();
+    RECT rect;
+    GetWindowRect(window.hwnd(), &rect);
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 200) / 2, rect.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 100) / 2, rect.top);
+}
+
+TEST_F(WidgetGeometry, ClientRectAsFloats)
+{
+    TestWindow window(0, 0, 123, 45);
+    const Gdiplus::RectF rect = window.clientRectF();
+    EXPECT_EQ(0.0f, rect.X);
+    EXPECT_EQ(0.0f, rect.Y);
+    EXPECT_EQ(123.0f, rect.Width);
+    EXPECT_EQ(45.0f, rect.Height);
+}
+
+} // namespace

@@ -1,0 +1,41 @@
+// The one application object of the process: starts GDI+ and buffered painting,
+// registers the toolkit's window classes and runs the message loop.
+#pragma once
+
+#include "toolkit/Object.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace QEL {
+
+// Window classes of the toolkit's own controls.
+inline constexpr const wchar_t* controlClassName = L"QEL_AbstractControl";
+inline constexpr const wchar_t* buttonClassName = L"QEL_AbstractButton";
+
+class Application : public Object {
+public:
+    // paintMode 1 asks for UxTheme buffered painting. Throws std::runtime_error
+    // "Application is already created!" while another application exists.
+    Application(HINSTANCE instance, int paintMode);
+    ~Application() override;
+
+    static Application* current();
+
+    HINSTANCE instance() const { return instance_; }
+    bool bufferedPaint() const { return bufferedPaint_; }
+
+    // The message loop; returns the exit code carried by WM_QUIT.
+    int run();
+
+private:
+    HINSTANCE instance_;
+    bool bufferedPaint_ = false;
+};
+
+// Registers a class for the toolkit's window procedure; true when registered.
+bool registerWindowClass(const std::wstring& className, HCURSOR cursor);
+bool unregisterWindowClass(const std::wstring& className);
+
+} // namespace QEL

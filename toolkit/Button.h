@@ -1,0 +1,37 @@
+// A flat, custom-drawn push button: a label with centred text whose fill tracks
+// the mouse, and a click action run on press and release over it.
+#pragma once
+
+#include "toolkit/Label.h"
+
+#include <functional>
+
+namespace QEL {
+
+class Button : public Label {
+public:
+    explicit Button(Widget* parent);
+    ~Button() override;
+
+    void paint(Gdiplus::Graphics& graphics) override;
+
+    std::function<void()> onClick;
+
+    bool isHovered() const { return hovered; }
+    bool isPressed() const { return pressed; }
+
+    static constexpr Gdiplus::ARGB idleFill = 0xFF444444;
+    static constexpr Gdiplus::ARGB hoveredFill = 0xFF888888;
+    static constexpr Gdiplus::ARGB pressedFill = 0xFFBBBBBB;
+
+private:
+    LRESULT onMouseLeave(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onMouseMove(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onLeftButtonDown(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onLeftButtonUp(UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool hovered = false;
+    bool pressed = false;
+};
+
+} // namespace QEL

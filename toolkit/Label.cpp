@@ -1,0 +1,52 @@
+#include "toolkit/Label.h"
+
+#include "toolkit/Application.h"
+#include "toolkit/Fonts.h"
+
+namespace QEL {
+
+Label::Label(Widget* parent, const wchar_t* className)
+    : Widget(parent),
+      color(0xFF000000),
+      format(std::make_unique<Gdiplus::StringFormat>(0, LANG_NEUTRAL))
+{
+    font_ = makeFont(L"Arial", 8.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    // Starts at 0, 0 with no size until the owner moves and resizes it.
+    create(className ? className : controlClassName, L"", WS_CHILD | WS_VISIBLE, 0, CW_USEDEFAULT,
+           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, parent);
+}
+
+Label::~Label() = default;
+
+void Label::setText(const std::wstring& text)
+{
+    labelText = text;
+}
+
+std::wstring Label::text() const
+{
+    return labelText;
+}
+
+void Label::setFont(const Gdiplus::Font& font)
+{
+    font_.reset(font.Clone());
+}
+
+void Label::setColor(const Gdiplus::Color& newColor)
+{
+    color = newColor;
+}
+
+void Label::drawText(Gdiplus::Graphics& graphics)
+{
+    Gdiplus::SolidBrush brush(color);
+    graphics.DrawString(labelText.c_str(), -1, font_.get(), clientRectF(), format.get(), &brush);
+}
+
+void Label::paint(Gdiplus::Graphics& graphics)
+{
+    drawText(graphics);
+}
+
+} // namespace QEL

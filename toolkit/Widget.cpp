@@ -1,0 +1,345 @@
+#include "toolkit/Widget.h"
+
+#include "diag/Log.h"
+#include "toolkit/Application.h"
+
+#include <uxtheme.h>
+
+#include <cstddef>
+#include <cstring>
+
+namespace QEL {
+
+Widget::Widget(Widget* parent) : Object(parent)
+{
+    if (parent)
+        scale = parent->scale;
+    addHandler(WM_PAINT, &Widget::onPaint);
+    addHandler(WM_ERASEBKGND, &Widget::onEraseBackground);
+}
+
+Widget::~Widget()
+{
+    // Messages sent while the window goes away must reach only the default procedure.
+    handlers.clear();
+    if (hwnd_) {
+        // A child's window has usually gone with its parent's already; the system
+        // then refuses the handle and nothing happens.
+        DestroyWindow(hwnd_);
+        hwnd_ = nullptr;
+    }
+    background.reset();
+    backBuffer_.reset();
+}
+
+bool Widget::create(const wchar_t* className, const wchar_t* windowName, DWORD style,
+                    DWORD exStyle, int x, int y, int width, int height, HMENU menu, Widget* parent)
+{
+    if (hwnd_)
+        return false;
+    HWND parentWindow = parent ? parent->hwnd_ : nullptr;
+    Application* application = Application::current();
+    HWND created = CreateWindowExW(exStyle, className, windowName, style, toPixels(x), toPixels(y),
+                                   toPixels(width), toPixels(height), parentWindow, menu,
+                                   application ? application->instance() : nullptr, this);
+    hwnd_ = created;
+    if (!hwnd_) {
+        const DWORD error = GetLastError();
+        if (diag::currentLog())
+            diag::logErrorf("Build failed %d", static_cast<int>(error));
+    }
+    return hwnd_ != nullptr;
+}
+
+LRESULT CALLBACK Widget::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* widget = reinterpret_cast<Widget*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (widget) {
+        // After WM_DESTROY the window's remaining messages go straight to the system.
+        if (message == WM_DESTROY)
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        return widget->dispatch(message, wParam, lParam);
+    }
+    if (message == WM_CREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        if (create && create->lpCreateParams) {
+            widget = static_cast<Widget*>(create->lpCreateParams);
+            widget->hwnd_ = hwnd;
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(widget));
+            return widget->dispatch(message, wParam, lParam);
+        }
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void Widget::addHandler(UINT message, Handler handler)
+{
+    handlers.emplace(message, std::move(handler));
+}
+
+LRESULT Widget::dispatch(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto found = handlers.find(message);
+    if (found != handlers.end())
+        return found->second(message, wParam, lParam);
+    return callDefault(message, wParam, lParam);
+}
+
+LRESULT Widget::callDefault(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return defaultProc(hwnd_, message, wParam, lParam);
+}
+
+void Widget::setNativeFont(WPARAM font)
+{
+    SendMessageW(hwnd_, WM_SETFONT, font, TRUE);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void Widget::setText(const std::wstring& text)
+{
+    SendMessageW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+std::wstring Widget::text() const
+{
+    wchar_t buffer[1024] = {};
+    const int length = GetWindowTextW(hwnd_, buffer, 1024);
+    return std::wstring(buffer, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+LRESULT Widget::onEraseBackground(UINT, WPARAM, LPARAM)
+{
+    return 1;  // every pixel comes from the buffered copy
+}
+
+LRESULT Widget::onPaint(UINT, WPARAM, LPARAM)
+{
+    PAINTSTRUCT paintStruct;
+    HDC paintDc = BeginPaint(hwnd_, &paintStruct);
+    Application* application = Application::current();
+    const bool buffered = application && application->bufferedPaint() && !parent();
+    if (!buffered || !paintBuffered(paintDc))
+        paintOffScreen(paintDc);
+    EndPaint(hwnd_, &paintStruct);
+    return 0;
+}
+
+bool Widget::paintBuffered(HDC paintDc)
+{
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    HDC bufferDc = nullptr;
+    HPAINTBUFFER buffer = BeginBufferedPaint(paintDc, &client, BPBF_TOPDOWNDIB, nullptr, &bufferDc);
+    if (!buffer)
+        return false;
+    {
+        Gdiplus::Graphics graphics(bufferDc);
+        graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintClearTypeGridFit);
+        if (background)
+            graphics.FillRectangle(background.get(), clientRectF());
+        paint(graphics);
+    }
+    BufferedPaintSetAlpha(buffer, nullptr, 255);
+    EndBufferedPaint(buffer, TRUE);
+    return true;
+}
+
+void Widget::paintOffScreen(HDC paintDc)
+{
+    RECT window;
+    GetWindowRect(hwnd_, &window);
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    if (width <= 0 || height <= 0)
+        return;
+    if (!backBuffer_ || static_cast<int>(backBuffer_->GetWidth()) != width
+        || static_cast<int>(backBuffer_->GetHeight()) != height)
+        backBuffer_ = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
+    {
+        Gdiplus::Graphics graphics(backBuffer_.get());
+        graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
+        if (background) {
+            RECT client;
+            GetClientRect(hwnd_, &client);
+            graphics.FillRectangle(background.get(), static_cast<Gdiplus::REAL>(client.left),
+                                   static_cast<Gdiplus::REAL>(client.top),
+                                   static_cast<Gdiplus::REAL>(client.right - client.left),
+                                   static_cast<Gdiplus::REAL>(client.bottom - client.top));
+        }
+        paint(graphics);
+    }
+    Gdiplus::Graphics screen(paintDc);
+    screen.DrawImage(backBuffer_.get(), 0, 0);
+}
+
+void Widget::move(int x, int y)
+{
+    SetWindowPos(hwnd_, nullptr, toPixels(x), toPixels(y), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+void Widget::resize(int width, int height)
+{
+    SetWindowPos(hwnd_, nullptr, 0, 0, toPixels(width), toPixels(height), SWP_NOMOVE | SWP_NOZORDER);
+}
+
+SIZE Widget::pixelSize() const
+{
+    RECT window = {};
+    GetWindowRect(hwnd_, &window);
+    return {window.right - window.left, window.bottom - window.top};
+}
+
+SIZE Widget::logicalSize() const
+{
+    const SIZE pixels = pixelSize();
+    return {toLogical(pixels.cx), toLogical(pixels.cy)};
+}
+
+Gdiplus::RectF Widget::clientRectF() const
+{
+    RECT client = {};
+    GetClientRect(hwnd_, &client);
+    return Gdiplus::RectF(static_cast<Gdiplus::REAL>(client.left),
+                          static_cast<Gdiplus::REAL>(client.top),
+                          static_cast<Gdiplus::REAL>(client.right - client.left),
+                          static_cast<Gdiplus::REAL>(client.bottom - client.top));
+}
+
+void Widget::removeFrame()
+{
+    const LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
+    SetWindowLongW(hwnd_, GWL_STYLE,
+                   style & ~(WS_CAPTION | WS_THICKFRAME | WS_MINIMIZE | WS_MAXIMIZE | WS_SYSMENU));
+    const LONG exStyle = GetWindowLongW(hwnd_, GWL_EXSTYLE);
+    SetWindowLongW(hwnd_, GWL_EXSTYLE,
+                   exStyle & ~(WS_EX_DLGMODALFRAME | WS_EX_CLIENTEDGE | WS_EX_STATICEDGE));
+}
+
+void Widget::centerOnScreen()
+{
+    HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    GetMonitorInfoW(primary, &info);
+    const SIZE size = pixelSize();
+    const int x = (info.rcMonitor.right - info.rcMonitor.left - size.cx) / 2;
+    const int y = (info.rcMonitor.bottom - info.rcMonitor.top - size.cy) / 2;
+    SetWindowPos(hwnd_, nullptr, x, y, size.cx, size.cy, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+void Widget::invalidate(bool alsoParent, const RECT* rect)
+{
+    if (alsoParent) {
+        HWND parentWindow = GetParent(hwnd_);
+        POINT origin = {0, 0};
+        MapWindowPoints(hwnd_, parentWindow, &origin, 1);
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        OffsetRect(&client, origin.x, origin.y);
+        InvalidateRect(parentWindow, &client, FALSE);
+    }
+    InvalidateRect(hwnd_, rect, FALSE);
+}
+
+void Widget::setBackground(const Gdiplus::Brush& brush)
+{
+    background.reset(brush.Clone());
+}
+
+void Widget::close()
+{
+    DestroyWindow(hwnd_);
+}
+
+void Widget::layoutRow(int x, int y, int spacing, const std::vector<Widget*>& widgets)
+{
+    for (Widget* widget : widgets) {
+        widget->move(x, y);
+        x += widget->logicalSize().cx + spacing;
+    }
+}
+
+void Widget::centerRow(int y, int spacing, const std::vector<Widget*>& widgets)
+{
+    const int containerWidth = logicalSize().cx;
+    int total = 0;
+    for (Widget* widget : widgets)
+        total += widget->logicalSize().cx + spacing;
+    if (total < spacing)
+        return;
+    int x = (containerWidth - total + spacing) / 2;
+    for (Widget* widget : widgets) {
+        widget->move(x, y);
+        x += widget->logicalSize().cx + spacing;
+    }
+}
+
+std::unique_ptr<Gdiplus::Bitmap> loadBitmapResource(HINSTANCE instance, const wchar_t* name,
+                                                    const wchar_t* type)
+{
+    if (!name || !type)
+        return nullptr;
+    HRSRC resource = FindResourceW(instance, name, type);
+    if (!resource)
+        return nullptr;
+    const DWORD size = SizeofResource(instance, resource);
+    HGLOBAL loaded = size ? LoadResource(instance, resource) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes)
+        return nullptr;
+
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!block)
+        return nullptr;
+    void* copy = GlobalLock(block);
+    if (!copy) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    memcpy(copy, bytes, size);
+    GlobalUnlock(block);
+
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(block, FALSE, &stream))) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    // The decoded bitmap may read from its stream for as long as it lives, so the
+    // pixels are copied into a bitmap of our own before the stream and its
+    // memory go away.
+    std::unique_ptr<Gdiplus::Bitmap> result;
+    {
+        Gdiplus::Bitmap decoded(stream);
+        if (decoded.GetLastStatus() == Gdiplus::Ok) {
+            const UINT width = decoded.GetWidth();
+            const UINT height = decoded.GetHeight();
+            auto own = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width),
+                                                         static_cast<INT>(height),
+                                                         PixelFormat32bppARGB);
+            Gdiplus::Rect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+            Gdiplus::BitmapData source;
+            Gdiplus::BitmapData target;
+            if (own->GetLastStatus() == Gdiplus::Ok
+                && decoded.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &source)
+                       == Gdiplus::Ok) {
+                if (own->LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &target)
+                    == Gdiplus::Ok) {
+                    for (UINT row = 0; row < height; ++row)
+                        memcpy(static_cast<BYTE*>(target.Scan0) + static_cast<std::ptrdiff_t>(row) * target.Stride,
+                               static_cast<const BYTE*>(source.Scan0) + static_cast<std::ptrdiff_t>(row) * source.Stride,
+                               width * 4);
+                    own->UnlockBits(&target);
+                    result = std::move(own);
+                }
+                decoded.UnlockBits(&source);
+            }
+        }
+    }
+    stream->Release();
+    GlobalFree(block);
+    return result;
+}
+
+} // namespace QEL

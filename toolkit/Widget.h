@@ -1,0 +1,88 @@
+// The toolkit's window-backed object: owns one window, routes its messages to
+// handlers bound per message id, paints double-buffered with GDI+ and lays
+// itself out in logical units.
+#pragma once
+
+#include "toolkit/ComponentScale.h"
+#include "toolkit/Gdiplus.h"
+#include "toolkit/Object.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace QEL {
+
+class Widget : public Object, public ComponentScale {
+public:
+    using Handler = std::function<LRESULT(UINT, WPARAM, LPARAM)>;
+
+    explicit Widget(Widget* parent);
+    ~Widget() override;
+
+    // Creates the window; coordinates in logical units (CW_USEDEFAULT passes
+    // through). False when the widget already has a window or creation failed.
+    bool create(const wchar_t* className, const wchar_t* windowName, DWORD style,
+                DWORD exStyle, int x, int y, int width, int height, HMENU menu, Widget* parent);
+
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    virtual void setNativeFont(WPARAM font);
+    virtual void setText(const std::wstring& text);
+    virtual std::wstring text() const;
+    virtual void paint(Gdiplus::Graphics& graphics) = 0;
+
+    LRESULT callDefault(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void move(int x, int y);
+    void resize(int width, int height);
+    SIZE logicalSize() const;
+    SIZE pixelSize() const;
+    Gdiplus::RectF clientRectF() const;
+    void removeFrame();
+    void centerOnScreen();
+    void invalidate(bool alsoParent = false, const RECT* rect = nullptr);
+    void setBackground(const Gdiplus::Brush& brush);
+    void close();
+
+    static void layoutRow(int x, int y, int spacing, const std::vector<Widget*>& widgets);
+    void centerRow(int y, int spacing, const std::vector<Widget*>& widgets);
+
+    HWND hwnd() const { return hwnd_; }
+    // The off-screen image of the last off-screen paint (null before one).
+    const Gdiplus::Bitmap* backBuffer() const { return backBuffer_.get(); }
+
+protected:
+    // Adds a handler unless the message id already has one; the first one stays.
+    void addHandler(UINT message, Handler handler);
+
+    template <typename Derived>
+    void addHandler(UINT message, LRESULT (Derived::*member)(UINT, WPARAM, LPARAM))
+    {
+        Derived* self = static_cast<Derived*>(this);
+        addHandler(message, [self, member](UINT m, WPARAM w, LPARAM l) {
+            return (self->*member)(m, w, l);
+        });
+    }
+
+private:
+    LRESULT dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onPaint(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onEraseBackground(UINT message, WPARAM wParam, LPARAM lParam);
+    bool paintBuffered(HDC paintDc);
+    void paintOffScreen(HDC paintDc);
+
+    std::map<UINT, Handler> handlers;
+    HWND hwnd_ = nullptr;
+    WNDPROC defaultProc = DefWindowProcW;
+    std::unique_ptr<Gdiplus::Bitmap> backBuffer_;
+    std::unique_ptr<Gdiplus::Brush> background;
+};
+
+// Decodes an image resource into a bitmap of its own; null on any failure.
+std::unique_ptr<Gdiplus::Bitmap> loadBitmapResource(HINSTANCE instance, const wchar_t* name,
+                                                    const wchar_t* type);
+
+} // namespace QEL
