@@ -215,6 +215,10 @@ void Widget::removeFrame()
     const LONG exStyle = GetWindowLongW(hwnd_, GWL_EXSTYLE);
     SetWindowLongW(hwnd_, GWL_EXSTYLE,
                    exStyle & ~(WS_EX_DLGMODALFRAME | WS_EX_CLIENTEDGE | WS_EX_STATICEDGE));
+    // The system keeps the old frame's client area until it is told the frame
+    // changed; without this the client area stays inset by a caption nobody draws.
+    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Widget::centerOnScreen()

@@ -207,12 +207,19 @@ TEST_F(WidgetGeometry, RemoveFrameAndCenterOnScreen)
                    GetWindowLongW(window.hwnd(), GWL_STYLE) | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU);
     SetWindowLongW(window.hwnd(), GWL_EXSTYLE,
                    GetWindowLongW(window.hwnd(), GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+    SetWindowPos(window.hwnd(), nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    RECT client;
+    GetClientRect(window.hwnd(), &client);
+    ASSERT_LT(client.bottom, 100);  // the frame takes its share
     window.removeFrame();
     const LONG style = GetWindowLongW(window.hwnd(), GWL_STYLE);
     EXPECT_EQ(0, style & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU));
     EXPECT_EQ(0, GetWindowLongW(window.hwnd(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
-    SetWindowPos(window.hwnd(), nullptr, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    // The whole window is client area again.
+    GetClientRect(window.hwnd(), &client);
+    EXPECT_EQ(200, client.right);
+    EXPECT_EQ(100, client.bottom);
     window.centerOnScreen();
     RECT rect;
     GetWindowRect(window.hwnd(), &rect);

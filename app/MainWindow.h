@@ -1,0 +1,48 @@
+// The tool's only window: a borderless, custom-drawn panel with the title, the
+// logo, the explanation, the serial-number field and two buttons. It owns the
+// one-second scan timer.
+#pragma once
+
+#include "toolkit/Label.h"
+#include "toolkit/Widget.h"
+
+#include <memory>
+
+namespace app {
+
+inline constexpr const wchar_t* mainWindowClassName = L"Tervalis_Quorvel_MainWindow";
+inline constexpr const wchar_t* mainWindowTitle = L"Motion Platform Serial Number";
+inline constexpr int mainWindowWidth = 650;   // logical units
+inline constexpr int mainWindowHeight = 232;  // logical units
+inline constexpr UINT_PTR scanTimerId = 0;
+inline constexpr int logoResourceId = 102;
+
+#ifdef QUORVEL_SCAN_PERIOD_MS
+// Test builds may scan faster; the product always scans once a second.
+inline constexpr UINT scanPeriodMs = QUORVEL_SCAN_PERIOD_MS;
+#else
+inline constexpr UINT scanPeriodMs = 1000;
+#endif
+
+class MainWindow : public QEL::Widget {
+public:
+    MainWindow();
+    ~MainWindow() override;
+
+    void paint(Gdiplus::Graphics& graphics) override;
+    void copySerial();
+
+private:
+    LRESULT onCreate(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onDestroy(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onTimer(UINT message, WPARAM wParam, LPARAM lParam);
+
+    std::unique_ptr<Gdiplus::Bitmap> logo;
+    std::unique_ptr<Gdiplus::SolidBrush> backgroundBrush;
+    std::unique_ptr<Gdiplus::SolidBrush> bandBrush;
+    std::unique_ptr<Gdiplus::SolidBrush> panelBrush;
+    std::unique_ptr<Gdiplus::Pen> framePen;
+    QEL::Label* serialLabel = nullptr;  // owned as a child of this window
+};
+
+} // namespace app

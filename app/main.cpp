@@ -1,0 +1,32 @@
+// Program entry: opens the log, makes the process DPI-aware, starts the toolkit,
+// shows the main window and runs the message loop until the window is gone.
+#include "app/MainWindow.h"
+#include "diag/Log.h"
+#include "toolkit/Application.h"
+#include "toolkit/ComponentScale.h"
+
+#include <windows.h>
+
+#include <memory>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    diag::openLog("Tervalis_Quorvel", false, diag::LogFolderLocalAppData, diag::HeaderLifecycle);
+    QEL::enableDpiAwareness();
+    {
+        QEL::Application application(instance, 1);
+        auto mainWindow = std::make_unique<app::MainWindow>();
+        // Whatever show command the process was given, the window comes up normal.
+        // (The system may apply the launcher's show command to the first call.)
+        HWND window = mainWindow->hwnd();
+        ShowWindow(window, SW_SHOWNORMAL);
+        if (window && (IsIconic(window) || IsZoomed(window) || !IsWindowVisible(window)))
+            ShowWindow(window, SW_SHOWNORMAL);
+        // Without a window nothing would ever post the quit message.
+        if (window)
+            application.run();
+        mainWindow.reset();
+    }
+    diag::closeLog();
+    return 0;
+}
