@@ -1,0 +1,203 @@
+// The real executable under Wine and Xvfb, driven from outside as a user would:
+// real mouse clicks on its buttons, the clipboard, the screen and its log.
+#include "PlatformServiceSimulator.h"
+#include "UiDriver.h"
+#include "app/Catalogue.h"
+#include "diag/Log.h"
+#include "service/ServiceProtocol.h"
+#include "support/Files.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+using namespace testing_support;
+
+namespace {
+
+const wchar_t* const notFound = L"(no motion unit has been found)";
+
+std::wstring productPath()
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self);
+    path.resize(path.rfind(L'\\'));             // build\tests
+    path.resize(path.rfind(L'\\'));             // build
+    return path + L"\\app\\Tervalis_Quorvel.exe";
+}
+
+std::wstring productLogPath()
+{
+    return diag::logFolderPath(diag::LogFolderLocalAppData) + L"\\Tervalis_Quorvel.log";
+}
+
+simulator::SimulatedUnit unitWithSerial(const std::wstring& serial)
+{
+    simulator::SimulatedUnit unit;
+    unit.manufacturer = app::makerManufacturer;
+    unit.product = L"Quorvel Motion";
+    unit.serial = serial;
+    unit.deviceString = L"e2e:" + serial;
+    return unit;
+}
+
+class Product : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        if (process.hProcess) {
+            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(process.hProcess, 99);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        if (server)
+            server->stop();
+    }
+
+    // Starts the tool minimised and with arguments it must ignore.
+    void launch()
+    {
+        startTick = GetTickCount();
+        std::wstring commandLine = L"\"" + productPath() + L"\" --ignored argument /x";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWMINIMIZED;
+        ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                   nullptr, nullptr, &startup, &process))
+            << GetLastError();
+        window = uidriver::waitForMainWindow(15000);
+        ASSERT_NE(nullptr, window);
+        windowTick = GetTickCount();
+    }
+
+    void serve(std::vector<simulator::SimulatedUnit> units)
+    {
+        simulator::SimulatorConfig config;
+        config.pipeName = service::productPipeName;
+        config.units = std::move(units);
+        server = std::make_unique<simulator::PlatformServiceSimulator>(config);
+        ASSERT_TRUE(server->start());
+    }
+
+    // What the serial field shows once the next ticks had time to run.
+    std::wstring shownAfterTicks(int ticks = 1)
+    {
+        Sleep(1100 * ticks + 150);
+        return uidriver::copyShownText(window).value_or(L"<no clipboard text>");
+    }
+
+    // Waits until the field shows the expected text; gives up after a few ticks.
+    std::wstring waitForShown(const std::wstring& expected)
+    {
+        std::wstring shown;
+        for (int attempt = 0; attempt < 12; ++attempt) {
+            shown = uidriver::copyShownText(window).value_or(L"<no clipboard text>");
+            if (shown == expected)
+                break;
+            Sleep(300);
+        }
+        return shown;
+    }
+
+    DWORD closeAndWait()
+    {
+        uidriver::click(window, uidriver::closeButtonCentre);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
+        DWORD code = 12345;
+        GetExitCodeProcess(process.hProcess, &code);
+        return code;
+    }
+
+    PROCESS_INFORMATION process = {};
+    HWND window = nullptr;
+    DWORD startTick = 0;
+    DWORD windowTick = 0;
+    std::unique_ptr<simulator::PlatformServiceSimulator> server;
+};
+
+TEST_F(Product, WithoutServiceShowsCheckingThenNotFoundAndClosesCleanly)
+{
+    const std::size_t logBefore = readFileBytes(productLogPath()).size();
+    launch();
+    // The log has its opening lines before the window exists.
+    const std::string opening = readFileBytes(productLogPath()).substr(logBefore);
+    EXPECT_EQ(1, countOf(opening, "A: =============== LOG CREATED ===============\r\n"));
+    EXPECT_EQ(1, countOf(opening, "A: PID: " + std::to_string(process.dwProcessId) + "\r\n"));
+
+    // Before the first tick, a second after creation.
+    EXPECT_EQ(L"(checking...)", uidriver::copyShownText(window).value_or(L"<none>"));
+
+    // The window: normal whatever the show command, no caption, 650 x 232, centred.
+    EXPECT_FALSE(IsIconic(window));
+    EXPECT_FALSE(IsZoomed(window));
+    EXPECT_EQ(0, GetWindowLongW(window, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU));
+    RECT rect;
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(650, rect.right - rect.left);
+    EXPECT_EQ(232, rect.bottom - rect.top);
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 650) / 2, rect.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 232) / 2, rect.top);
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(650, client.right);
+    EXPECT_EQ(232, client.bottom);
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    EXPECT_STREQ(L"Motion Platform Serial Number", title);
+
+    EXPECT_EQ(notFound, shownAfterTicks());
+    EXPECT_EQ(notFound, shownAfterTicks());
+
+    // What the user sees.
+    EXPECT_EQ(0x444444u, uidriver::pixelAt(window, {600, 5}));   // background
+    EXPECT_EQ(0x000000u, uidriver::pixelAt(window, {0, 0}));     // frame
+    EXPECT_EQ(0x000000u, uidriver::pixelAt(window, {1, 100}));
+    EXPECT_EQ(0x000000u, uidriver::pixelAt(window, {649, 231}));
+    EXPECT_EQ(0x444444u, uidriver::pixelAt(window, {2, 40}));    // just inside the frame
+    EXPECT_EQ(0x999999u, uidriver::pixelAt(window, {5, 62}));    // band
+    EXPECT_EQ(0xF4F4F4u, uidriver::pixelAt(window, {5, 118}));   // panel
+    EXPECT_EQ(0xF4F4F4u, uidriver::pixelAt(window, {600, 140})); // serial field
+    EXPECT_EQ(0x444444u, uidriver::pixelAt(window, {503, 17}));  // logo: transparent corner
+    EXPECT_EQ(0xF28C28u, uidriver::pixelAt(window, {508, 37}));  // logo: the mark
+
+    EXPECT_EQ(0u, closeAndWait());
+    EXPECT_FALSE(IsWindow(window));
+    const std::string whole = readFileBytes(productLogPath()).substr(logBefore);
+    const std::size_t destroyed = whole.find("A: ============== LOG DESTROYED ==============\r\n");
+    ASSERT_NE(std::string::npos, destroyed);
+    EXPECT_GT(destroyed, whole.find("A: PID: "));
+    // The service was absent on every tick.
+    EXPECT_GE(countOf(whole, "E: GEC:2003, X:2\r\n"), 6);
+}
+
+TEST_F(Product, ShowsTheServiceUnitsSerialAsItComesAndGoes)
+{
+    serve({unitWithSerial(L"QV24A7C1E900B3D51F06A2E8")});
+    launch();
+    const std::wstring expected = L"QV24A7-C1E900-B3D51F-06A2E8";
+    EXPECT_EQ(expected, waitForShown(expected));
+    std::printf("start to window %lu ms, start to serial shown %lu ms\n", windowTick - startTick,
+                GetTickCount() - startTick);
+
+    server->setUnits({unitWithSerial(L"ABCDEFGHIJKLMNOPQR")});
+    EXPECT_EQ(L"ABCDEF-GHIJKL-MNOPQR", shownAfterTicks());
+
+    server->setUnits({unitWithSerial(L"")});
+    EXPECT_EQ(notFound, shownAfterTicks());
+
+    server->setUnits({unitWithSerial(L"FIRST1"), unitWithSerial(L"SECOND")});
+    EXPECT_EQ(L"FIRST1", shownAfterTicks());
+
+    server->stop();
+    EXPECT_EQ(notFound, shownAfterTicks());
+
+    serve({unitWithSerial(L"BACKAGAIN")});
+    EXPECT_EQ(L"BACKAG-AIN", shownAfterTicks());
+
+    EXPECT_EQ(0u, closeAndWait());
+}
+
+} // namespace

@@ -1,0 +1,107 @@
+#include "app/SerialDisplay.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using app::formatSerial;
+
+TEST(FormatSerial, GroupsTheFirst24CharactersInBlocksOfSix)
+{
+    EXPECT_EQ(L"", formatSerial(L""));
+    EXPECT_EQ(L"ABCDE", formatSerial(L"ABCDE"));
+    EXPECT_EQ(L"ABCDEF", formatSerial(L"ABCDEF"));
+    EXPECT_EQ(L"ABCDEF-G", formatSerial(L"ABCDEFG"));
+    EXPECT_EQ(L"ABCDEF-GHIJKL", formatSerial(L"ABCDEFGHIJKL"));
+    EXPECT_EQ(L"ABCDEF-GHIJKL-M", formatSerial(L"ABCDEFGHIJKLM"));
+    EXPECT_EQ(L"ABCDEF-GHIJKL-MNOPQR", formatSerial(L"ABCDEFGHIJKLMNOPQR"));
+    EXPECT_EQ(L"ABCDEF-GHIJKL-MNOPQR-S", formatSerial(L"ABCDEFGHIJKLMNOPQRS"));
+    EXPECT_EQ(L"ABCDEF-GHIJKL-MNOPQR-STUVWX", formatSerial(L"ABCDEFGHIJKLMNOPQRSTUVWX"));
+    EXPECT_EQ(L"ABCDEF-GHIJKL-MNOPQR-STUVWXYZ0123",
+              formatSerial(L"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123"));
+}
+
+std::vector<std::unique_ptr<app::UnitRecord>> unitsWithSerials(std::initializer_list<const wchar_t*> serials)
+{
+    std::vector<std::unique_ptr<app::UnitRecord>> units;
+    for (const wchar_t* serial : serials) {
+        units.push_back(std::make_unique<app::UnitRecord>());
+        units.back()->serialNumber = serial;
+    }
+    return units;
+}
+
+TEST(DisplayText, FirstUnitOrNotFound)
+{
+    EXPECT_EQ(L"(no motion unit has been found)", app::displayTextFor(unitsWithSerials({})));
+    EXPECT_EQ(L"(no motion unit has been found)", app::displayTextFor(unitsWithSerials({L""})));
+    EXPECT_EQ(L"(no motion unit has been found)",
+              app::displayTextFor(unitsWithSerials({L"", L"SECOND"})));
+    EXPECT_EQ(L"FIRST1-2", app::displayTextFor(unitsWithSerials({L"FIRST12", L"SECOND"})));
+}
+
+class Clipboard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    }
+    void TearDown() override { DestroyWindow(owner); }
+
+    std::wstring read()
+    {
+        std::wstring text;
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                const auto* chars = static_cast<const wchar_t*>(GlobalLock(data));
+                sizeInUnits = GlobalSize(data) / sizeof(wchar_t);
+                text.assign(chars, wcsnlen(chars, sizeInUnits));
+                GlobalUnlock(data);
+            }
+            CloseClipboard();
+        }
+        return text;
+    }
+
+    HWND owner = nullptr;
+    SIZE_T sizeInUnits = 0;
+};
+
+TEST_F(Clipboard, CopiesTheTextWithItsTerminator)
+{
+    app::copyToClipboard(L"(checking...)", owner);
+    EXPECT_EQ(L"(checking...)", read());
+    EXPECT_GE(sizeInUnits, 14u);
+}
+
+TEST_F(Clipboard, StopsAtTheFirstNul)
+{
+    app::copyToClipboard(std::wstring(L"ABC\0DEF", 7), owner);
+    EXPECT_EQ(L"ABC", read());
+}
+
+TEST_F(Clipboard, HeldByAnotherProgramKeepsItsContent)
+{
+    app::copyToClipboard(L"before", owner);
+    // Another thread holds the clipboard open while the copy is tried.
+    HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        OpenClipboard(nullptr);
+        SetEvent(opened);
+        WaitForSingleObject(release, 5000);
+        CloseClipboard();
+    });
+    WaitForSingleObject(opened, 5000);
+    app::copyToClipboard(L"after", owner);
+    SetEvent(release);
+    holder.join();
+    CloseHandle(opened);
+    CloseHandle(release);
+    EXPECT_EQ(L"before", read());
+}
+
+} // namespace

@@ -1,0 +1,102 @@
+#include "UiDriver.h"
+
+namespace uidriver {
+
+namespace {
+
+void sendMouse(DWORD flags, POINT screen)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    if (flags & MOUSEEVENTF_ABSOLUTE) {
+        const int width = GetSystemMetrics(SM_CXSCREEN) - 1;
+        const int height = GetSystemMetrics(SM_CYSCREEN) - 1;
+        input.mi.dx = static_cast<LONG>((screen.x * 65535LL + width / 2) / width);
+        input.mi.dy = static_cast<LONG>((screen.y * 65535LL + height / 2) / height);
+    }
+    SendInput(1, &input, sizeof input);
+}
+
+} // namespace
+
+HWND waitForMainWindow(DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    do {
+        HWND window = FindWindowW(L"Tervalis_Quorvel_MainWindow", nullptr);
+        if (window && IsWindowVisible(window))
+            return window;
+        Sleep(10);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+void click(HWND window, POINT clientPoint)
+{
+    POINT screen = clientPoint;
+    ClientToScreen(window, &screen);
+    SetCursorPos(screen.x, screen.y);
+    sendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, screen);
+    Sleep(40);
+    sendMouse(MOUSEEVENTF_LEFTDOWN, screen);
+    Sleep(40);
+    sendMouse(MOUSEEVENTF_LEFTUP, screen);
+    Sleep(60);
+}
+
+std::optional<std::wstring> clipboardText()
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (OpenClipboard(nullptr)) {
+            std::optional<std::wstring> text;
+            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+                    const SIZE_T units = GlobalSize(data) / sizeof(wchar_t);
+                    text = std::wstring(chars, wcsnlen(chars, units));
+                    GlobalUnlock(data);
+                }
+            }
+            CloseClipboard();
+            return text;
+        }
+        Sleep(20);
+    }
+    return std::nullopt;
+}
+
+void clearClipboard()
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+            return;
+        }
+        Sleep(20);
+    }
+}
+
+std::optional<std::wstring> copyShownText(HWND window)
+{
+    clearClipboard();
+    click(window, copyButtonCentre);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (auto text = clipboardText())
+            return text;
+        Sleep(20);
+    }
+    return std::nullopt;
+}
+
+unsigned pixelAt(HWND window, POINT clientPoint)
+{
+    POINT screen = clientPoint;
+    ClientToScreen(window, &screen);
+    HDC dc = GetDC(nullptr);
+    const COLORREF colour = GetPixel(dc, screen.x, screen.y);
+    ReleaseDC(nullptr, dc);
+    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+}
+
+} // namespace uidriver

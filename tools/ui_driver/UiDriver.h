@@ -1,0 +1,32 @@
+// Drives the tool's window from another process as a user would: finds it,
+// moves the real mouse onto its buttons and clicks, and reads the clipboard.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace uidriver {
+
+// Client-area points of the main window's parts at scale 1.
+inline constexpr POINT copyButtonCentre = {220, 205};
+inline constexpr POINT closeButtonCentre = {430, 205};
+
+// The visible main window, waiting up to timeoutMs; null when none appears.
+HWND waitForMainWindow(DWORD timeoutMs);
+
+// Moves the cursor onto a client point, presses and releases the left button.
+void click(HWND window, POINT clientPoint);
+
+// The clipboard's CF_UNICODETEXT, or nothing when it holds no text.
+std::optional<std::wstring> clipboardText();
+void clearClipboard();
+
+// Clicks "Copy to clipboard" and returns what arrived on the clipboard.
+std::optional<std::wstring> copyShownText(HWND window);
+
+// The screen colour at a client point, as 0xRRGGBB.
+unsigned pixelAt(HWND window, POINT clientPoint);
+
+} // namespace uidriver
