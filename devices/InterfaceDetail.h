@@ -2,6 +2,8 @@
 // trusting that the system terminated it.
 #pragma once
 
+#include "devices/BoundsCheck.h"
+
 #include <windows.h>
 #include <setupapi.h>
 
@@ -21,6 +23,7 @@ inline std::wstring detailDevicePath(const SP_DEVICE_INTERFACE_DETAIL_DATA_W* de
     if (bufferBytes <= detailPathOffset)
         return {};
     const std::size_t maxUnits = (bufferBytes - detailPathOffset) / sizeof(wchar_t);
+    QUORVEL_CHECK_BOUNDS(detailPathOffset + maxUnits * sizeof(wchar_t) <= bufferBytes);
     return std::wstring(detail->DevicePath, wcsnlen(detail->DevicePath, maxUnits));
 }
 

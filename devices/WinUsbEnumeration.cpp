@@ -1,6 +1,7 @@
 // The WinUSB stage of a scan: walks the units' WinUSB interfaces, takes the
 // identifiers from the path, opens accepted devices through the handle cache and
 // reads their string descriptors.
+#include "devices/BoundsCheck.h"
 #include "devices/DeviceList.h"
 #include "devices/DeviceSystem.h"
 #include "devices/InterfaceDetail.h"
@@ -40,6 +41,7 @@ constexpr ULONG lastGrowableBufferBytes = 1024;  // the largest buffer tried is 
 // A descriptor byte, or 0 ("no string") when the device sent fewer bytes.
 UCHAR descriptorByte(const unsigned char* descriptor, ULONG received, std::size_t offset)
 {
+    QUORVEL_CHECK_BOUNDS(received <= usbDeviceDescriptorBytes);
     return offset < received ? descriptor[offset] : 0;
 }
 
@@ -123,6 +125,7 @@ std::wstring stringDescriptorText(const unsigned char* descriptor, std::size_t r
     if (length < 2)
         return {};
     const std::size_t units = (length - 2) / 2;
+    QUORVEL_CHECK_BOUNDS(2 + 2 * units <= received);
     std::wstring text(units, L'\0');
     for (std::size_t i = 0; i < units; ++i)
         text[i] = static_cast<wchar_t>(descriptor[2 + 2 * i] | (descriptor[3 + 2 * i] << 8));

@@ -1,16 +1,18 @@
 // The service query: asks the platform service for its devices, one exchange at a
 // time, as far as the filters let each device through.
+#include "service/QueryService.h"
+
 #include "devices/DeviceList.h"
 #include "service/ServicePipe.h"
 #include "service/ServiceProtocol.h"
 
 #include <algorithm>
 
-namespace devices {
+namespace service {
 
 namespace {
 
-using namespace service;
+using devices::DeviceInfo;
 
 // More units than anybody attaches to one computer. A count beyond this comes
 // from a confused or hostile server, and walking it would hold the window for
@@ -19,7 +21,7 @@ constexpr std::uint32_t maxServiceDevices = 32;
 
 // Sends one request and reads its reply. The reply counts only when it is
 // exactly 264 bytes, answers this request's sequence number and reports success.
-bool ask(ServicePipe& pipe, ServiceCommand command, std::uint32_t deviceIndex, ServiceReply& reply)
+bool ask(ServiceChannel& pipe, ServiceCommand command, std::uint32_t deviceIndex, ServiceReply& reply)
 {
     const ServiceRequest request(command, pipe.takeSequence(), deviceIndex);
     const std::uint32_t received =
@@ -28,7 +30,7 @@ bool ask(ServicePipe& pipe, ServiceCommand command, std::uint32_t deviceIndex, S
            && reply.status() == 0;
 }
 
-bool askString(ServicePipe& pipe, ServiceCommand command, std::uint32_t deviceIndex,
+bool askString(ServiceChannel& pipe, ServiceCommand command, std::uint32_t deviceIndex,
                std::wstring& field)
 {
     ServiceReply reply;
@@ -40,20 +42,12 @@ bool askString(ServicePipe& pipe, ServiceCommand command, std::uint32_t deviceIn
 
 } // namespace
 
-bool DeviceList::queryService(IdFilter idFilter, StringFilter stringFilter)
+bool askDevices(ServiceChannel& pipe, devices::IdFilter idFilter,
+                devices::StringFilter stringFilter, std::vector<DeviceInfo>& found)
 {
-    devices_.clear();
-    ServicePipe pipe(servicePipeName());
-    if (!pipe.connect()) {
-        pipe.close();
-        return false;
-    }
-
     ServiceReply countReply;
-    if (!ask(pipe, QueryDeviceCount, 0, countReply)) {
-        pipe.close();
+    if (!ask(pipe, QueryDeviceCount, 0, countReply))
         return false;
-    }
     const std::uint32_t count = std::min(countReply.payloadU32(8), maxServiceDevices);
 
     for (std::uint32_t index = 0; index < count; ++index) {
@@ -64,20 +58,36 @@ bool DeviceList::queryService(IdFilter idFilter, StringFilter stringFilter)
         device.vendorId = idsReply.payloadU32(8);
         device.productId = idsReply.payloadU32(12);
         device.transport = transportFromKind(idsReply.bytes[16]);
-        if (!passesIdFilter(idFilter, device.vendorId, device.productId))
+        if (!devices::passesIdFilter(idFilter, device.vendorId, device.productId))
             continue;
         if (!askString(pipe, QueryManufacturer, index, device.manufacturer)
             || !askString(pipe, QueryProduct, index, device.product))
             continue;
-        if (!passesStringFilter(stringFilter, device))
+        if (!devices::passesStringFilter(stringFilter, device))
             continue;
         if (!askString(pipe, QuerySerial, index, device.serialNumber)
             || !askString(pipe, QueryDevicePath, index, device.devicePath))
             continue;
-        devices_.push_back(device);
+        found.push_back(device);
     }
-    pipe.close();
     return true;
+}
+
+} // namespace service
+
+namespace devices {
+
+bool DeviceList::queryService(IdFilter idFilter, StringFilter stringFilter)
+{
+    devices_.clear();
+    service::ServicePipe pipe(service::servicePipeName());
+    if (!pipe.connect()) {
+        pipe.close();
+        return false;
+    }
+    const bool answered = service::askDevices(pipe, idFilter, stringFilter, devices_);
+    pipe.close();
+    return answered;
 }
 
 } // namespace devices

@@ -92,6 +92,7 @@ struct ServiceReply {
     }
 };
 
+static_assert(replyStringEnd + 2 <= messageBytes, "the terminating NUL fits in a reply");
 static_assert(sizeof(ServiceRequest) == messageBytes, "requests are 264 bytes");
 static_assert(sizeof(ServiceReply) == messageBytes, "replies are 264 bytes");
 

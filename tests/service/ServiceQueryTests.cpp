@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <thread>
+
 using namespace testing_support;
 using devices::DeviceList;
 using simulator::Fault;
@@ -245,6 +248,73 @@ TEST_F(ServiceQuery, TransactWithoutReplyBufferOnlyWrites)
     pipe.close();
     EXPECT_FALSE(pipe.isConnected());
     pipe.close();
+}
+
+} // namespace
+
+namespace {
+
+// The impersonation level a pipe server gets from one connected client, or -1
+// when the system does not let it impersonate at all.
+// connectClient connects, sends one byte, and keeps the connection open until
+// the wait it is handed returns.
+int serverImpersonationLevel(const std::wstring& name,
+                             const std::function<void(const std::function<void()>&)>& connectClient)
+{
+    HANDLE server = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
+                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096,
+                                     4096, 0, nullptr);
+    if (server == INVALID_HANDLE_VALUE)
+        return -1;
+    int level = -1;
+    std::thread serving([&] {
+        if (!ConnectNamedPipe(server, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED)
+            return;
+        unsigned char byte = 0;
+        DWORD read = 0;
+        ReadFile(server, &byte, 1, &read, nullptr);
+        HANDLE token = nullptr;
+        if (ImpersonateNamedPipeClient(server)
+            && OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+            SECURITY_IMPERSONATION_LEVEL got = SecurityAnonymous;
+            DWORD size = 0;
+            if (GetTokenInformation(token, TokenImpersonationLevel, &got, sizeof got, &size))
+                level = got;
+            CloseHandle(token);
+        }
+        RevertToSelf();
+    });
+    connectClient([&] { serving.join(); });
+    if (serving.joinable())
+        serving.join();
+    CloseHandle(server);
+    return level;
+}
+
+// Whoever serves the pipe may learn who the client is, but never act as it.
+TEST(ServicePipeSecurity, ServerCanIdentifyButNotImpersonateTheClient)
+{
+    const std::wstring name = testing_support::uniquePipeName();
+    const unsigned char byte = 1;
+    const int ours = serverImpersonationLevel(name, [&](const std::function<void()>& wait) {
+        service::ServicePipe client(name);
+        client.transact(&byte, 1, nullptr, 0);
+        wait();
+    });
+    // A client that asks for nothing, to see whether this system honours the request.
+    const int plain = serverImpersonationLevel(name, [&](const std::function<void()>& wait) {
+        HANDLE client = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(client, &byte, 1, &written, nullptr);
+        wait();
+        CloseHandle(client);
+    });
+    if (ours == -1 || ours == plain)
+        GTEST_SKIP() << "this system gives every pipe client the same impersonation level ("
+                     << ours << "); the quality of service asked for cannot be seen here";
+    EXPECT_EQ(SecurityIdentification, ours);
+    EXPECT_EQ(SecurityImpersonation, plain);
 }
 
 } // namespace

@@ -41,14 +41,14 @@ inline int countThreadWindows()
     return count;
 }
 
-// Committed private memory, summed over the address space (Wine reports no
-// private usage through the process memory counters).
-inline SIZE_T privateBytes()
+// Committed private memory of a process, summed over its address space (Wine
+// reports no private usage through the process memory counters).
+inline SIZE_T privateBytes(HANDLE process = GetCurrentProcess())
 {
     SIZE_T total = 0;
     MEMORY_BASIC_INFORMATION region;
     for (const char* address = nullptr;
-         VirtualQuery(address, &region, sizeof region) == sizeof region;
+         VirtualQueryEx(process, address, &region, sizeof region) == sizeof region;
          address = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
         if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
             total += region.RegionSize;

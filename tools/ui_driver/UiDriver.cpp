@@ -77,15 +77,16 @@ void clearClipboard()
     }
 }
 
-std::optional<std::wstring> copyShownText(HWND window)
+std::optional<std::wstring> copyShownText(HWND window, DWORD timeoutMs)
 {
     clearClipboard();
     click(window, copyButtonCentre);
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    const DWORD start = GetTickCount();
+    do {
         if (auto text = clipboardText())
             return text;
         Sleep(20);
-    }
+    } while (GetTickCount() - start < timeoutMs);
     return std::nullopt;
 }
 

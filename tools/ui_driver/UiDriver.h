@@ -23,8 +23,9 @@ void click(HWND window, POINT clientPoint);
 std::optional<std::wstring> clipboardText();
 void clearClipboard();
 
-// Clicks "Copy to clipboard" and returns what arrived on the clipboard.
-std::optional<std::wstring> copyShownText(HWND window);
+// Clicks "Copy to clipboard" and returns what arrived on the clipboard within
+// timeoutMs (a tool busy scanning answers the click when its scan is done).
+std::optional<std::wstring> copyShownText(HWND window, DWORD timeoutMs = 1000);
 
 // The screen colour at a client point, as 0xRRGGBB.
 unsigned pixelAt(HWND window, POINT clientPoint);

@@ -1,0 +1,304 @@
+// soak_monitor: runs the tool (its fast-scanning test build) for minutes while
+// the platform-service simulator cycles through every way the service can
+// behave, and checks that the tool never grows, hangs, crashes or shows a text
+// it did not read.
+//   soak_monitor [--minutes N] [--exe PATH]
+#include "PlatformServiceSimulator.h"
+#include "ProcessProbe.h"
+#include "UiDriver.h"
+#include "app/Catalogue.h"
+#include "diag/Log.h"
+#include "service/ServiceProtocol.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cwchar>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using simulator::Fault;
+using simulator::FaultKind;
+using simulator::SimulatedUnit;
+
+const std::wstring serialA = L"QV24A7C1E900B3D51F06A2E8";
+const std::wstring serialB = L"KPX000000000000000000042";
+const std::wstring shownA = L"QV24A7-C1E900-B3D51F-06A2E8";
+const std::wstring shownB = L"KPX000-000000-000000-000042";
+const std::wstring notFound = L"(no motion unit has been found)";
+const std::wstring checking = L"(checking...)";
+
+SimulatedUnit unit(const std::wstring& serial, const wchar_t* manufacturer)
+{
+    SimulatedUnit u;
+    u.manufacturer = manufacturer;
+    u.product = L"Quorvel Motion";
+    u.serial = serial;
+    u.deviceString = L"soak:" + serial;
+    return u;
+}
+
+struct Phase {
+    const wchar_t* name;
+    std::vector<SimulatedUnit> units;
+    std::vector<Fault> faults;
+    DWORD busyMs;
+    bool serviceUp;
+    bool flapping;
+};
+
+std::vector<Phase> phases()
+{
+    const SimulatedUnit a = unit(serialA, app::makerManufacturer);
+    const SimulatedUnit b = unit(serialB, app::partnerManufacturer);
+    return {
+        {L"normal unit", {a}, {}, 0, true, false},
+        {L"two units", {b, a}, {}, 0, true, false},
+        {L"absent service", {}, {}, 0, false, false},
+        {L"busy pipe", {a}, {}, INFINITE, true, false},
+        {L"late replies", {a, b}, {Fault{FaultKind::Delay, service::QuerySerial, 0, 700, -1}}, 0, true, false},
+        {L"wrong sequences", {a, b}, {Fault{FaultKind::WrongSequence, service::QueryDeviceIds, 0, 0, -1}}, 0, true, false},
+        {L"wrong lengths", {a}, {Fault{FaultKind::WrongLength, service::QueryDeviceCount, -1, 263, -1}}, 0, true, false},
+        {L"flapping", {a}, {}, 0, true, true},
+    };
+}
+
+// Drives the simulator through the phases until told to stop.
+class Scenario {
+public:
+    explicit Scenario(DWORD phaseMs) : phaseMs_(phaseMs) {}
+    ~Scenario() { stop(); }
+
+    void start() { thread_ = std::thread([this] { run(); }); }
+    void stop()
+    {
+        stopping_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    int cycles() const { return cycles_; }
+
+private:
+    void run()
+    {
+        const std::vector<Phase> all = phases();
+        for (std::size_t n = 0; !stopping_; ++n) {
+            const Phase& phase = all[n % all.size()];
+            if (n % all.size() == 0 && n)
+                ++cycles_;
+            std::unique_ptr<simulator::PlatformServiceSimulator> server;
+            auto makeServer = [&] {
+                simulator::SimulatorConfig config;
+                config.pipeName = service::productPipeName;
+                config.units = phase.units;
+                config.faults = phase.faults;
+                config.busyMs = phase.busyMs;
+                server = std::make_unique<simulator::PlatformServiceSimulator>(config);
+                server->start();
+            };
+            if (phase.serviceUp)
+                makeServer();
+            const DWORD end = GetTickCount() + phaseMs_;
+            bool up = phase.serviceUp;
+            while (!stopping_ && static_cast<LONG>(end - GetTickCount()) > 0) {
+                Sleep(phase.flapping ? 400 : 50);
+                if (phase.flapping) {
+                    if (up)
+                        server.reset();
+                    else
+                        makeServer();
+                    up = !up;
+                }
+            }
+        }
+    }
+
+    DWORD phaseMs_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> cycles_{0};
+    std::thread thread_;
+};
+
+std::wstring defaultExe()
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self);
+    path.resize(path.rfind(L'\\'));
+    path.resize(path.rfind(L'\\'));
+    return path + L"\\app\\Tervalis_Quorvel_soak.exe";
+}
+
+std::string readFrom(const std::wstring& path, std::size_t offset)
+{
+    std::string bytes;
+    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
+        std::fseek(file, 0, SEEK_END);
+        const long size = std::ftell(file);
+        if (size > static_cast<long>(offset)) {
+            bytes.resize(static_cast<std::size_t>(size) - offset);
+            std::fseek(file, static_cast<long>(offset), SEEK_SET);
+            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+        }
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+std::size_t countOf(const std::string& text, const std::string& needle)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++n;
+    return n;
+}
+
+struct Checks {
+    int passed = 0;
+    int failed = 0;
+    void expect(bool ok, const char* what)
+    {
+        std::printf("%s: %s\n", ok ? "PASS" : "FAIL", what);
+        ok ? ++passed : ++failed;
+    }
+};
+
+std::string narrow(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    return out;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    double minutes = 10;
+    std::wstring exe = defaultExe();
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::wcscmp(argv[i], L"--minutes") == 0)
+            minutes = std::wcstod(argv[i + 1], nullptr);
+        else if (std::wcscmp(argv[i], L"--exe") == 0)
+            exe = argv[i + 1];
+    }
+    const DWORD totalMs = static_cast<DWORD>(minutes * 60000);
+    const DWORD sampleMs = totalMs >= 120000 ? 60000 : std::max<DWORD>(totalMs / 4, 5000);
+    const std::wstring logPath = diag::logFolderPath(diag::LogFolderLocalAppData) + L"\\Tervalis_Quorvel.log";
+    FILE* existing = _wfopen(logPath.c_str(), L"rb");
+    std::size_t logStart = 0;
+    if (existing) {
+        std::fseek(existing, 0, SEEK_END);
+        logStart = static_cast<std::size_t>(std::ftell(existing));
+        std::fclose(existing);
+    }
+
+    Scenario scenario(8000);
+    scenario.start();
+
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::printf("FAIL: cannot start %s (error %lu)\n", narrow(exe).c_str(), GetLastError());
+        return 1;
+    }
+    HWND window = uidriver::waitForMainWindow(15000);
+    Checks checks;
+    checks.expect(window != nullptr, "the window appears");
+    if (!window) {
+        TerminateProcess(process.hProcess, 1);
+        return 1;
+    }
+
+    const std::set<std::wstring> allowed = {shownA, shownB, notFound, checking};
+    std::map<std::wstring, int> seen;
+    std::vector<soak::ProcessSample> samples;
+    bool crashed = false;
+    const DWORD start = GetTickCount();
+    DWORD nextSample = start;
+    std::printf("minute  handles  windows  private-bytes  gdi  user  texts-so-far\n");
+    while (GetTickCount() - start < totalMs) {
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) {
+            crashed = true;
+            break;
+        }
+        // A scan against a busy pipe holds the tool for up to 1.5 s; give the click time.
+        const std::wstring shown = uidriver::copyShownText(window, 6000).value_or(L"<no clipboard text>");
+        ++seen[shown];
+        if (!allowed.count(shown))
+            std::printf("unexpected text: %s\n", narrow(shown).c_str());
+        if (static_cast<LONG>(GetTickCount() - nextSample) >= 0) {
+            const soak::ProcessSample s = soak::sampleProcess(process.hProcess, process.dwProcessId);
+            samples.push_back(s);
+            std::printf("%6.1f  %7u  %7u  %13llu  %3u  %4u  %d\n", (GetTickCount() - start) / 60000.0,
+                        s.handles, s.windows, static_cast<unsigned long long>(s.privateBytes),
+                        s.gdiObjects, s.userObjects, static_cast<int>(seen.size()));
+            std::fflush(stdout);
+            nextSample += sampleMs;
+        }
+        Sleep(2000);
+    }
+    const soak::ProcessSample last = soak::sampleProcess(process.hProcess, process.dwProcessId);
+    samples.push_back(last);
+    std::printf("%6.1f  %7u  %7u  %13llu  %3u  %4u  (end)\n", (GetTickCount() - start) / 60000.0,
+                last.handles, last.windows, static_cast<unsigned long long>(last.privateBytes),
+                last.gdiObjects, last.userObjects);
+    scenario.stop();
+
+    checks.expect(!crashed, "the tool kept running");
+    int unexpected = 0;
+    for (const auto& [text, count] : seen) {
+        std::printf("  shown %4d x %s\n", count, narrow(text).c_str());
+        if (!allowed.count(text))
+            unexpected += count;
+    }
+    checks.expect(unexpected == 0, "every text shown was one the service or no service stands for");
+    checks.expect(seen.count(shownA) && seen.count(shownB) && seen.count(notFound),
+                  "both units' serials and the not-found text were all shown");
+
+    // Growth after warm-up: the first sample after start-up is the baseline.
+    const soak::ProcessSample& base = samples.size() > 1 ? samples[1] : samples.front();
+    std::printf("after warm-up: handles %u -> %u, windows %u -> %u, private bytes %llu -> %llu\n",
+                base.handles, last.handles, base.windows, last.windows,
+                static_cast<unsigned long long>(base.privateBytes),
+                static_cast<unsigned long long>(last.privateBytes));
+    checks.expect(last.handles <= base.handles + 8, "handles do not grow (allowance 8)");
+    checks.expect(last.windows == base.windows, "windows do not grow");
+    checks.expect(last.privateBytes <= base.privateBytes + 2 * 1024 * 1024,
+                  "private bytes do not grow (allowance 2 MiB)");
+
+    if (!crashed) {
+        uidriver::click(window, uidriver::closeButtonCentre);
+        const bool ended = WaitForSingleObject(process.hProcess, 15000) == WAIT_OBJECT_0;
+        DWORD code = 99;
+        GetExitCodeProcess(process.hProcess, &code);
+        checks.expect(ended && code == 0, "Close ends the tool with exit code 0");
+    }
+    const std::string log = readFrom(logPath, logStart);
+    std::printf("log entries: 2002 x%zu, 2003 x%zu, 2004 x%zu, 2005 x%zu, 2006 x%zu\n",
+                countOf(log, "GEC:2002"), countOf(log, "GEC:2003, X:2\r\n"), countOf(log, "GEC:2004"),
+                countOf(log, "GEC:2005"), countOf(log, "GEC:2006"));
+    checks.expect(countOf(log, "GEC:2003, X:2\r\n") > 0, "absent service logged as 2003 with error 2");
+    checks.expect(countOf(log, "GEC:2004\r\n") > 0, "busy pipe logged as 2004");
+    checks.expect(countOf(log, "GEC:2005") > 0, "late replies logged as 2005");
+    checks.expect(countOf(log, " E: ") == countOf(log, " E: GEC:20"),
+                  "the log holds no error entry but the service codes");
+    checks.expect(countOf(log, "LOG DESTROYED") == 1, "the log was closed once");
+    std::printf("scenario cycles completed: %d\n", scenario.cycles());
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    std::printf("soak: %d passed, %d failed\n", checks.passed, checks.failed);
+    return checks.failed == 0 ? 0 : 1;
+}

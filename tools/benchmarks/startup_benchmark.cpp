@@ -1,0 +1,70 @@
+// startup_benchmark: the median time from process start to the first painted
+// frame of the tool, beside the same for the smallest painting window.
+#include "BenchmarkSupport.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::wstring sibling(const wchar_t* relative)
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self);
+    path.resize(path.rfind(L'\\'));  // build\tools
+    path.resize(path.rfind(L'\\'));  // build
+    return path + relative;
+}
+
+// Starts the program and waits until its window shows the background colour at
+// a point no text covers; returns the milliseconds, or -1.
+double firstFrameMs(const std::wstring& exe, const wchar_t* windowClass)
+{
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    const double start = bench::nowMs();
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return -1;
+    double elapsed = -1;
+    while (bench::nowMs() - start < 15000) {
+        HWND window = FindWindowW(windowClass, nullptr);
+        if (window && IsWindowVisible(window)) {
+            POINT point = {600, 5};
+            ClientToScreen(window, &point);
+            HDC dc = GetDC(nullptr);
+            const COLORREF colour = GetPixel(dc, point.x, point.y);
+            ReleaseDC(nullptr, dc);
+            if (colour == RGB(0x44, 0x44, 0x44)) {
+                elapsed = bench::nowMs() - start;
+                PostMessageW(window, WM_CLOSE, 0, 0);
+                break;
+            }
+        }
+        Sleep(1);
+    }
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return elapsed;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 9;
+    const std::wstring tool = sibling(L"\\app\\Tervalis_Quorvel.exe");
+    const std::wstring bare = sibling(L"\\tools\\bare_window.exe");
+    const double toolMs = bench::medianMs(runs, [&] { firstFrameMs(tool, L"Tervalis_Quorvel_MainWindow"); });
+    const double bareMs = bench::medianMs(runs, [&] { firstFrameMs(bare, L"Quorvel_BareWindow"); });
+    std::printf("median of %d starts, milliseconds from process start to first painted frame\n", runs);
+    std::printf("tool %.1f; bare window %.1f; ratio %.2f\n", toolMs, bareMs, toolMs / bareMs);
+    return 0;
+}
