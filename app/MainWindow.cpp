@@ -24,7 +24,6 @@ MainWindow::MainWindow()
       panelBrush(std::make_unique<Gdiplus::SolidBrush>(Gdiplus::Color(0xFFF4F4F4))),
       framePen(std::make_unique<Gdiplus::Pen>(Gdiplus::Color(0xFF000000), 4.0f))
 {
-    framePen->SetWidth(4.0f);
     // The scale must be known before the window is created: creation converts the size.
     scale = QEL::screenScaleFactor();
     QEL::registerWindowClass(mainWindowClassName, LoadCursorW(nullptr, IDC_ARROW));

@@ -20,10 +20,8 @@ class HidStage : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        // Every path closes what it opened and destroys the set exactly once.
-        EXPECT_EQ(0, sim.openFiles());
-        EXPECT_EQ(0, sim.liveSets());
-        EXPECT_EQ(0, sim.badReleases());
+        // Every path closes what it opened and destroys each set exactly once.
+        EXPECT_EQ("", sim.leftOver());
     }
 
     SimulatedDevices sim;

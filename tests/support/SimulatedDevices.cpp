@@ -137,6 +137,21 @@ int SimulatedDevices::badReleases()
     return badReleases_;
 }
 
+std::string SimulatedDevices::leftOver()
+{
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    std::string report;
+    if (!files_.empty())
+        report += std::to_string(files_.size()) + " open file(s); ";
+    if (liveSets())
+        report += std::to_string(liveSets()) + " live set(s); ";
+    if (!winUsb_.empty())
+        report += std::to_string(winUsb_.size()) + " live WinUSB interface(s); ";
+    if (badReleases_)
+        report += std::to_string(badReleases_) + " release(s) of handles not open; ";
+    return report;
+}
+
 std::vector<std::wstring> SimulatedDevices::openedPaths()
 {
     std::lock_guard<std::recursive_mutex> guard(mutex_);

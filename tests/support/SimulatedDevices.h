@@ -93,6 +93,9 @@ public:
     int liveSets();
     int liveWinUsbInterfaces();
     int badReleases();  // closes and frees of handles that were not open
+    // Empty when every file, set and WinUSB interface was released exactly once;
+    // otherwise what is left or was released twice.
+    std::string leftOver();
     std::vector<std::wstring> openedPaths();  // successful CreateFileW, in order
 
     // DeviceSystem
