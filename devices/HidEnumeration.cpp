@@ -5,6 +5,7 @@
 #include "devices/DeviceSystem.h"
 #include "devices/InterfaceDetail.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <vector>
 
