@@ -168,13 +168,13 @@ void Logger::writePrefix(const wchar_t* tag)
 
 void Logger::errorCode(int code, unsigned systemError)
 {
+    if (level_ < 1 || !ensureOpen())
+        return;
     char body[64];
     if (systemError != 0)
         snprintf(body, sizeof body, "GEC:%d, X:%u\n", code, systemError);
     else
         snprintf(body, sizeof body, "GEC:%d\n", code);
-    if (level_ < 1 || !ensureOpen())
-        return;
     writePrefix(L"E");
     writeNarrow(body);
     std::fflush(file_);

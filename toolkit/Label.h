@@ -24,7 +24,6 @@ public:
     void setFont(const Gdiplus::Font& font);
     void setColor(const Gdiplus::Color& color);
 
-    const Gdiplus::Font* font() const { return font_.get(); }
 
 protected:
     void drawText(Gdiplus::Graphics& graphics);

@@ -20,7 +20,6 @@ protected:
     ~Scan() override { devices::discoveryMode = 0; }
 
     void runScan() { list.scan(app::platformIdFilter, app::platformStringFilter); }
-    int winUsbStages() { return sim.count("SetupDiEnumDeviceInterfaces") ? winUsbClassCalls() : 0; }
     int winUsbClassCalls()
     {
         // Both stages ask for a class set; HID's is preceded by HidD_GetHidGuid.
