@@ -45,8 +45,9 @@ void destroyDeviceInfoList(void* set)
     deviceSystem().SetupDiDestroyDeviceInfoList(set);
 }
 
-// 1024 bytes, the buffer handed to every HID string request.
-constexpr ULONG hidStringBytes = 1024;
+// A USB string holds at most 126 wide characters, and some USB stacks answer a
+// larger buffer with success and a broken string: ask with exactly 126.
+constexpr ULONG hidStringBytes = 126 * sizeof(wchar_t);
 constexpr std::size_t hidStringUnits = hidStringBytes / sizeof(wchar_t);
 
 // Only the first top-level collection of a device is asked; the other

@@ -144,11 +144,19 @@ bool readStringDescriptor(WINUSB_INTERFACE_HANDLE handle, UCHAR index, USHORT la
         ULONG received = 0;
         if (system.WinUsb_GetDescriptor(handle, usbStringDescriptorType, index, language, buffer,
                                         size, &received)) {
-            field = stringDescriptorText(buffer, std::min(received, size));
-            return true;
-        }
-        if (system.GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > lastGrowableBufferBytes)
+            received = std::min(received, size);
+            // A device may answer a buffer smaller than the descriptor with its
+            // first bytes, as USB GET_DESCRIPTOR does: the buffer is full and the
+            // length byte says there is more. Ask again with a larger buffer.
+            const bool cut = received == size && buffer[0] > received;
+            if (!cut || size > lastGrowableBufferBytes) {
+                field = stringDescriptorText(buffer, received);
+                return true;
+            }
+        } else if (system.GetLastError() != ERROR_INSUFFICIENT_BUFFER
+                   || size > lastGrowableBufferBytes) {
             return false;
+        }
         size *= 2;
         grown.reset(new (std::nothrow) unsigned char[size]);
         if (!grown)

@@ -73,8 +73,15 @@ bool WinUsbHandleCache::open(const std::wstring& path, std::uint32_t& entryId)
         return false;
     }
     const std::uint32_t id = nextEntryId;
-    // Insert before the id is used up, so a failed insertion costs no id.
-    entries.emplace(id, CachedWinUsbDevice{file, interfaceHandle, 1, path});
+    // Insert before the id is used up, so a failed insertion costs no id. An
+    // insertion that runs out of memory must not take the open device with it.
+    try {
+        entries.emplace(id, CachedWinUsbDevice{file, interfaceHandle, 1, path});
+    } catch (...) {
+        system.WinUsb_Free(interfaceHandle);
+        system.CloseHandle(file);
+        throw;
+    }
     ++nextEntryId;
     entryId = id;
     return true;

@@ -1,6 +1,7 @@
 // The client end of one connection to the platform service's named pipe.
 #pragma once
 
+#include "common/UniqueHandle.h"
 #include "service/ServiceChannel.h"
 
 #include <windows.h>
@@ -25,7 +26,7 @@ public:
     // Opens the pipe if it is closed, waiting while it is busy, and switches it to
     // message read mode. True when the pipe is open afterwards.
     bool connect() override;
-    bool isConnected() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool isConnected() const { return handle_.valid(); }
     // One request and its reply; the number of reply bytes, 0 on any failure.
     std::uint32_t transact(const void* request, std::uint32_t requestSize, void* reply,
                            std::uint32_t replySize) override;
@@ -36,7 +37,7 @@ public:
 
 private:
     std::wstring name_;
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    common::FileHandle handle_;
     std::uint32_t nextSequence_;
 };
 

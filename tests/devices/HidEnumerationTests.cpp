@@ -31,7 +31,8 @@ protected:
 
 TEST_F(HidStage, AcceptedUnitIsListedWithItsStrings)
 {
-    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"ABC123");
+    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"ABC123")
+        .brokenStringsAboveUsbLimit = true;
     list.enumerateHid(app::platformIdFilter, app::platformStringFilter, true);
     ASSERT_EQ(1u, list.devices().size());
     const devices::DeviceInfo& unit = list.devices()[0];
@@ -120,8 +121,8 @@ TEST_F(HidStage, UnterminatedStringIsCutAtTheBufferEnd)
     device.serial = HidString::unterminated();
     list.enumerateHid(nullptr, nullptr, true);
     ASSERT_EQ(1u, list.devices().size());
-    EXPECT_EQ(std::wstring(512, L'Z'), list.devices()[0].product);
-    EXPECT_EQ(std::wstring(512, L'Z'), list.devices()[0].serialNumber);
+    EXPECT_EQ(std::wstring(126, L'Z'), list.devices()[0].product);
+    EXPECT_EQ(std::wstring(126, L'Z'), list.devices()[0].serialNumber);
 }
 
 TEST_F(HidStage, ShorterStringAfterLongerOneCarriesNothingOver)

@@ -166,14 +166,21 @@ TEST_F(WinUsbStage, UnopenableDeviceIsSkipped)
     EXPECT_EQ(1, sim.count("CloseHandle", upperCasePath));
 }
 
+// A device answers a buffer smaller than the descriptor either with
+// ERROR_INSUFFICIENT_BUFFER or, as USB GET_DESCRIPTOR does, with the first bytes
+// and a length byte that says more: both are asked again with a larger buffer.
 TEST_F(WinUsbStage, BufferGrowsUntilTheStringFits)
 {
-    const std::wstring longSerial(100, L'S');  // 202 bytes: tried at 64, 128, then 256
-    sim.addWinUsb(unitPath, L"Tervalis", L"P", longSerial);
-    list.enumerateWinUsb(nullptr, nullptr);
-    ASSERT_EQ(1u, list.devices().size());
-    EXPECT_EQ(longSerial, list.devices()[0].serialNumber);
-    EXPECT_EQ(1 + 1 + 1 + 3, sim.count("WinUsb_GetDescriptor"));
+    const std::wstring longSerial(40, L'S');  // 82 bytes: tried at 64, then 128
+    for (auto mode : {StringDescriptor::InsufficientBuffer, StringDescriptor::Truncate}) {
+        SimulatedDevices answering;
+        devices::ScopedDeviceSystem seam(answering);
+        answering.addWinUsb(unitPath, L"Tervalis", L"P", longSerial).strings[3].mode = mode;
+        list.enumerateWinUsb(nullptr, nullptr);
+        ASSERT_EQ(1u, list.devices().size()) << mode;
+        EXPECT_EQ(longSerial, list.devices()[0].serialNumber) << mode;
+        EXPECT_EQ(1 + 1 + 1 + 2, answering.count("WinUsb_GetDescriptor")) << mode;
+    }
 }
 
 TEST_F(WinUsbStage, StringThatNeverFitsFailsAfter2048Bytes)
@@ -243,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(
                           }
                           return b;
                       }(),
-                      StringDescriptor::Truncate, 0, std::wstring(31, L'Q')}),
+                      StringDescriptor::Truncate, 0, std::wstring(99, L'Q')}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WinUsbStage, ShortDeviceDescriptorCountsMissingIndicesAsAbsent)

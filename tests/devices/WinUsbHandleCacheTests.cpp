@@ -136,9 +136,12 @@ TEST_F(HandleCache, FailedOpenUsesUpNoId)
 {
     sim.addWinUsb(L"\\\\?\\usb#denied", L"", L"", L"").openError = ERROR_ACCESS_DENIED;
     sim.addWinUsb(L"\\\\?\\usb#noinit", L"", L"", L"").initializeFails = true;
+    sim.addWinUsb(L"\\\\?\\usb#no-memory-left", L"", L"", L"").outOfMemoryAfterInitialize = true;
     WinUsbDeviceRef reference;
     EXPECT_FALSE(reference.open(L"\\\\?\\usb#denied"));
     EXPECT_FALSE(reference.open(L"\\\\?\\usb#noinit"));
+    // The failure leaves the scan, but the device it had opened is closed (TearDown).
+    EXPECT_THROW(reference.open(L"\\\\?\\usb#no-memory-left"), std::bad_alloc);
     EXPECT_FALSE(reference.open(L"\\\\?\\usb#absent"));
     EXPECT_FALSE(reference.valid);
     EXPECT_EQ(firstId, cache->nextId());

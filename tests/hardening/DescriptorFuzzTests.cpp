@@ -47,23 +47,25 @@ StringDescriptor randomDescriptor(Random& random)
 }
 
 // What the device hands over for a read, following the simulated transfer: the
-// buffer grows from 64 to 2048 bytes while the device says it does not fit.
+// buffer grows from 64 to 2048 bytes while the device says it does not fit, or
+// fills it while the length byte says there is more.
 bool transferOf(const StringDescriptor& d, std::vector<unsigned char>& received)
 {
     if (d.mode == StringDescriptor::Fail)
         return false;
-    std::size_t size = 64;
-    if (d.mode == StringDescriptor::InsufficientBuffer) {
-        while (size < d.bytes.size() && size <= 1024)
-            size *= 2;
-        if (size < d.bytes.size())
+    for (std::size_t size = 64;; size *= 2) {
+        const bool refused = d.mode == StringDescriptor::InsufficientBuffer && size < d.bytes.size();
+        std::size_t count = std::min(size, d.bytes.size());
+        if (d.shortTransfer)
+            count = std::min<std::size_t>(count, d.shortTransfer);
+        const bool cut = !refused && count == size && d.bytes[0] > count;
+        if (size <= 1024 && (refused || cut))
+            continue;
+        if (refused)
             return false;
+        received.assign(d.bytes.begin(), d.bytes.begin() + count);
+        return true;
     }
-    std::size_t count = std::min(size, d.bytes.size());
-    if (d.shortTransfer)
-        count = std::min<std::size_t>(count, d.shortTransfer);
-    received.assign(d.bytes.begin(), d.bytes.begin() + count);
-    return true;
 }
 
 // The text a received descriptor can stand for: units from byte 2, no further
@@ -167,14 +169,14 @@ HidString randomHidString(Random& random, std::wstring& legitimate, bool& succee
         return HidString::failing();
     }
     if (shape == 1) {
-        legitimate = std::wstring(512, L'Z');
+        legitimate = std::wstring(126, L'Z');
         return HidString::unterminated();
     }
     std::wstring text;
-    for (std::uint32_t i = random.chance(10) ? 520 : random.below(40); i > 0; --i)
+    for (std::uint32_t i = random.chance(10) ? 120 + random.below(10) : random.below(40); i > 0; --i)
         text.push_back(static_cast<wchar_t>(1 + random.below(0xFFFE)));
-    // A string with its NUL does not fit in 1024 bytes beyond 511 units.
-    succeeds = text.size() <= 511;
+    // A string with its NUL does not fit in 252 bytes beyond 125 units.
+    succeeds = text.size() <= 125;
     legitimate = succeeds ? text : L"";
     return HidString::of(text);
 }

@@ -179,11 +179,32 @@ TEST_F(ServiceQuery, LateReplyIsCancelledAndTheNextRequestReconnects)
     EXPECT_NE(requests[4].connection, requests[5].connection);
 }
 
+// A time-out sets no Windows error of its own: the entry carries the 997 of the
+// operation left pending, never a value left over from an earlier call.
 TEST_F(ServiceQuery, LateCountReplyFailsTheQuery)
 {
     serve({unit(L"A")}, {Fault{FaultKind::Delay, service::QueryDeviceCount, -1, 700, 1}});
+    SetLastError(0xdeadbeef);
     EXPECT_FALSE(list.queryService(nullptr, nullptr));
-    EXPECT_EQ(1, countOf(log.text(), "E: GEC:2005"));
+    EXPECT_EQ("E: GEC:2005, X:997\r\n", log.entries());
+}
+
+// A service that does not take the request within 500 ms: the pending write is
+// cancelled before the request buffer goes away, and the pipe is closed.
+TEST_F(ServiceQuery, UntakenRequestIsCancelledAfter500Ms)
+{
+    holdReadsMs = 700;
+    serve({unit(L"A")});
+    service::ServicePipe pipe(pipeName);
+    const service::ServiceRequest request(service::QueryDeviceCount, pipe.takeSequence(), 0);
+    service::ServiceReply reply;
+    SetLastError(0xdeadbeef);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(0u, pipe.transact(request.bytes, service::messageBytes, reply.bytes,
+                                service::messageBytes));
+    EXPECT_LT(GetTickCount() - start, 690u);  // it did not wait for the server's read
+    EXPECT_FALSE(pipe.isConnected());
+    EXPECT_EQ("E: GEC:2006, X:997\r\n", log.entries());
 }
 
 TEST_F(ServiceQuery, HostileDeviceCountIsCapped)

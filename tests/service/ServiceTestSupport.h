@@ -54,6 +54,7 @@ protected:
         config.units = std::move(units);
         config.faults = std::move(faults);
         config.busyMs = busyMs;
+        config.holdReadsMs = holdReadsMs;
         server = std::make_unique<simulator::PlatformServiceSimulator>(config);
         ASSERT_TRUE(server->start());
     }
@@ -68,6 +69,7 @@ protected:
         return found;
     }
 
+    DWORD holdReadsMs = 0;  // the server's pause before it reads each request
     std::wstring pipeName = uniquePipeName();
     std::unique_ptr<simulator::PlatformServiceSimulator> server;
     LogCapture log;

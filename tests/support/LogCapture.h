@@ -18,6 +18,22 @@ public:
     }
     // What was written since this capture began.
     std::string text() const { return readFileBytes(path_).substr(start_); }
+    // The same lines without their time stamps ("E: GEC:2005, X:997\r\n" and so on),
+    // so a test can compare whole entries.
+    std::string entries() const
+    {
+        const std::string all = text();
+        std::string result;
+        for (std::size_t begin = 0; begin < all.size();) {
+            std::size_t end = all.find('\n', begin);
+            end = end == std::string::npos ? all.size() : end + 1;
+            const std::string line = all.substr(begin, end - begin);
+            const std::size_t stamp = line.find(' ');
+            result += stamp == std::string::npos ? line : line.substr(stamp + 1);
+            begin = end;
+        }
+        return result;
+    }
 
 private:
     std::wstring path_;

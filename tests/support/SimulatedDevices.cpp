@@ -1,7 +1,36 @@
 #include "support/SimulatedDevices.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+namespace {
+thread_local bool g_failNextAllocation = false;
+}
+
+// Every program that uses the simulated device set gets this allocator, which can
+// be told to fail once; otherwise it is the usual one.
+void* operator new(std::size_t size)
+{
+    if (g_failNextAllocation) {
+        g_failNextAllocation = false;
+        throw std::bad_alloc();
+    }
+    if (void* block = std::malloc(size ? size : 1))
+        return block;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* block) noexcept
+{
+    std::free(block);
+}
+
+void operator delete(void* block, std::size_t) noexcept
+{
+    std::free(block);
+}
 
 namespace testing_support {
 
@@ -328,6 +357,10 @@ BOOLEAN SimulatedDevices::hidString(const char* name, HANDLE handle, HidString S
     record(name, device);
     if (!device || !buffer)
         return fail(ERROR_INVALID_PARAMETER);
+    if (device->brokenStringsAboveUsbLimit && length > 126 * sizeof(wchar_t)) {
+        std::memcpy(buffer, L"\xFFFD\xFFFD", 3 * sizeof(wchar_t));
+        return TRUE;
+    }
     const HidString& string = device->*field;
     switch (string.mode) {
     case HidString::Fail:
@@ -376,6 +409,7 @@ BOOL SimulatedDevices::WinUsb_Initialize(HANDLE handle, PWINUSB_INTERFACE_HANDLE
     const std::uintptr_t winUsb = nextHandle_++;
     winUsb_[winUsb] = files_[reinterpret_cast<std::uintptr_t>(handle)].device;
     *interfaceHandle = reinterpret_cast<WINUSB_INTERFACE_HANDLE>(winUsb);
+    g_failNextAllocation = device->outOfMemoryAfterInitialize;  // last: nothing here allocates after it
     return TRUE;
 }
 

@@ -60,9 +60,15 @@ struct SimDevice {
     HidString manufacturer;
     HidString product;
     HidString serial;
+    // Like some USB stacks: a string request with a buffer above 126 wide
+    // characters succeeds with a broken string.
+    bool brokenStringsAboveUsbLimit = false;
 
     // WinUSB
     bool initializeFails = false;
+    // The first allocation that follows a successful WinUsb_Initialize on this
+    // thread fails, as when memory runs out right after the device was opened.
+    bool outOfMemoryAfterInitialize = false;
     bool deviceDescriptorFails = false;
     std::vector<unsigned char> deviceDescriptor;  // as sent; may be short
     std::map<UCHAR, StringDescriptor> strings;    // by string index

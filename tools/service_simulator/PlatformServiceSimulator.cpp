@@ -128,7 +128,8 @@ HANDLE PlatformServiceSimulator::createInstance()
 {
     return CreateNamedPipeW(config_.pipeName.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                             PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                            instanceCount(), pipeBufferBytes, pipeBufferBytes, 0, nullptr);
+                            instanceCount(), pipeBufferBytes,
+                            config_.holdReadsMs != 0 ? 0 : pipeBufferBytes, 0, nullptr);
 }
 
 DWORD PlatformServiceSimulator::instanceCount() const
@@ -239,6 +240,8 @@ void PlatformServiceSimulator::serveConnection(HANDLE pipe, std::uint32_t connec
 {
     Event ioDone;
     for (;;) {
+        if (config_.holdReadsMs && WaitForSingleObject(stopEvent_, config_.holdReadsMs) == WAIT_OBJECT_0)
+            break;
         unsigned char request[requestBufferBytes];
         OVERLAPPED overlapped = {};
         overlapped.hEvent = ioDone.handle;

@@ -58,6 +58,9 @@ struct SimulatorConfig {
     std::wstring recordFile;  // a line per request when set
     // How many clients are served at once; more wait, as for a real service.
     DWORD instances = 4;
+    // Waits this long before reading each request, with no inbound pipe buffer,
+    // so that a client's write stays pending meanwhile (0: reads at once).
+    DWORD holdReadsMs = 0;
 };
 
 // Parses "vendor,product,kind,manufacturer,product,serial,device" (ids in hex).

@@ -2,7 +2,7 @@
 //   platform_service_sim [--unit "vendor,product,kind,manufacturer,product,serial,device"]...
 //                        [--units-file FILE] [--fault KIND[:COMMAND[:INDEX[:VALUE[:TIMES]]]]]...
 //                        [--busy MS|forever] [--record FILE] [--pipe NAME]
-//                        [--duration SECONDS] [--stop-event NAME]
+//                        [--duration SECONDS] [--stop-event NAME] [--hold-reads MS]
 // It stops cleanly on Ctrl+C, when the named event is set, or after the duration.
 #include "PlatformServiceSimulator.h"
 
@@ -32,6 +32,7 @@ void usage()
                   L"product,serial,device\"]... [--units-file FILE]\n"
                   L"       [--fault KIND[:COMMAND[:INDEX[:VALUE[:TIMES]]]]]... [--busy MS|forever]\n"
                   L"       [--record FILE] [--pipe NAME] [--duration SECONDS] [--stop-event NAME]\n"
+                  L"       [--hold-reads MS]\n"
                   L"fault kinds: sequence status length delay close longstring count\n");
 }
 
@@ -102,6 +103,8 @@ int wmain(int argc, wchar_t** argv)
             config.faults.push_back(fault);
         } else if (option == L"--busy") {
             config.busyMs = value == L"forever" ? INFINITE : std::wcstoul(value.c_str(), nullptr, 10);
+        } else if (option == L"--hold-reads") {
+            config.holdReadsMs = std::wcstoul(value.c_str(), nullptr, 10);
         } else if (option == L"--record") {
             config.recordFile = value;
         } else if (option == L"--pipe") {

@@ -1,0 +1,85 @@
+// One owner for every kind of system handle: a traits type names the handle's
+// type, its "none" value and how it is closed. Either null or INVALID_HANDLE_VALUE
+// counts as "nothing owned", whichever the family's own "none" is, so a value
+// straight from a failed call can be stored without a check.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace common {
+
+template <typename Traits>
+class UniqueHandle {
+public:
+    using Value = typename Traits::Value;
+
+    UniqueHandle() noexcept = default;
+    explicit UniqueHandle(Value value) noexcept : value_(value) {}
+    ~UniqueHandle() { reset(); }
+    UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+    Value get() const noexcept { return value_; }
+    bool valid() const noexcept { return !isNone(value_); }
+    explicit operator bool() const noexcept { return valid(); }
+
+    // Gives the value up without closing it.
+    Value release() noexcept { return std::exchange(value_, Traits::none()); }
+
+    // Closes what is owned and takes value instead. The caller's last error
+    // survives the close, so it can still be read after a cleanup.
+    void reset(Value value = Traits::none()) noexcept
+    {
+        const Value old = std::exchange(value_, value);
+        if (isNone(old))
+            return;
+        const DWORD error = GetLastError();
+        Traits::close(old);
+        SetLastError(error);
+    }
+
+private:
+    static bool isNone(Value value) noexcept
+    {
+        return value == Value() || reinterpret_cast<HANDLE>(value) == INVALID_HANDLE_VALUE;
+    }
+
+    Value value_ = Traits::none();
+};
+
+// Handles whose "none" is null: events, registry keys, memory blocks, COM objects.
+template <typename T, auto Close>
+struct NullIsNone {
+    using Value = T;
+    static constexpr T none() noexcept { return T(); }
+    static void close(T value) noexcept { Close(value); }
+};
+
+// Handles whose "none" is INVALID_HANDLE_VALUE: files, devices, pipes, device-information sets.
+template <typename T, auto Close>
+struct InvalidIsNone {
+    using Value = T;
+    static T none() noexcept { return reinterpret_cast<T>(INVALID_HANDLE_VALUE); }
+    static void close(T value) noexcept { Close(value); }
+};
+
+inline void closeKernelHandle(HANDLE handle) noexcept
+{
+    ::CloseHandle(handle);
+}
+
+// An event, a thread or any other kernel object that CreateXxx returns as null on failure.
+using KernelHandle = UniqueHandle<NullIsNone<HANDLE, closeKernelHandle>>;
+// A file, device or pipe from CreateFileW, which fails with INVALID_HANDLE_VALUE.
+using FileHandle = UniqueHandle<InvalidIsNone<HANDLE, closeKernelHandle>>;
+
+} // namespace common
