@@ -7,6 +7,11 @@
 
 namespace app {
 
+namespace {
+constexpr int clipboardAttempts = 10;
+constexpr DWORD clipboardRetryPauseMs = 20;
+}
+
 std::vector<std::unique_ptr<UnitRecord>> findMotionUnits()
 {
     devices::DeviceList list;
@@ -57,7 +62,15 @@ void copyToClipboard(const std::wstring& text, HWND owner)
     std::memcpy(memory, text.c_str(), units * sizeof(wchar_t));
     static_cast<wchar_t*>(memory)[units] = L'\0';
     GlobalUnlock(block);
-    if (!OpenClipboard(owner)) {
+    // Clipboard managers, clipboard history and remote-desktop redirection hold
+    // the clipboard open for moments: try again briefly before giving up.
+    bool opened = false;
+    for (int attempt = 0; attempt < clipboardAttempts && !opened; ++attempt) {
+        if (attempt > 0)
+            Sleep(clipboardRetryPauseMs);
+        opened = OpenClipboard(owner) != FALSE;
+    }
+    if (!opened) {
         GlobalFree(block);
         return;
     }

@@ -10,6 +10,7 @@ Button::Button(Widget* parent) : Label(parent, buttonClassName)
     addHandler(WM_MOUSEMOVE, &Button::onMouseMove);
     addHandler(WM_LBUTTONDOWN, &Button::onLeftButtonDown);
     addHandler(WM_LBUTTONUP, &Button::onLeftButtonUp);
+    addHandler(WM_CAPTURECHANGED, &Button::onCaptureChanged);
     format->SetAlignment(Gdiplus::StringAlignmentCenter);
     format->SetLineAlignment(Gdiplus::StringAlignmentCenter);
 }
@@ -62,6 +63,17 @@ LRESULT Button::onLeftButtonUp(UINT, WPARAM, LPARAM)
     ReleaseCapture();
     pressed = false;
     invalidate();
+    return 0;
+}
+
+// Another window took the mouse (a dialog, Alt+Tab): the press is over, so a
+// later release over the button is not a click.
+LRESULT Button::onCaptureChanged(UINT, WPARAM, LPARAM)
+{
+    if (pressed) {
+        pressed = false;
+        invalidate();
+    }
     return 0;
 }
 

@@ -29,6 +29,7 @@ private:
     LRESULT onMouseMove(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onLeftButtonDown(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onLeftButtonUp(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onCaptureChanged(UINT message, WPARAM wParam, LPARAM lParam);
 
     bool hovered = false;
     bool pressed = false;

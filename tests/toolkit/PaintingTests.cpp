@@ -163,6 +163,18 @@ TEST_F(ButtonBehaviour, ReleaseWithoutPressDoesNotClick)
     mouseMoveTo(button->hwnd(), 60, 20);
     mouseButton(false);
     EXPECT_EQ(0, clicks);
+
+    // Pressed over the button, but another window takes the mouse before the release.
+    mouseButton(true);
+    ASSERT_TRUE(button->isPressed());
+    SetCapture(window->hwnd());
+    pumpMessages(30);
+    EXPECT_FALSE(button->isPressed());
+    EXPECT_NE(0xBBBBBBu, fillAt());  // repainted without the pressed fill
+    ReleaseCapture();
+    mouseMoveTo(button->hwnd(), 61, 20);
+    mouseButton(false);
+    EXPECT_EQ(0, clicks);
 }
 
 TEST_F(ButtonBehaviour, PressWithoutEarlierMoveNeverClicks)
