@@ -17,12 +17,9 @@ inline constexpr int mainWindowHeight = 232;  // logical units
 inline constexpr UINT_PTR scanTimerId = 0;
 inline constexpr int logoResourceId = 102;
 
-#ifdef QUORVEL_SCAN_PERIOD_MS
-// Test builds may scan faster; the product always scans once a second.
-inline constexpr UINT scanPeriodMs = QUORVEL_SCAN_PERIOD_MS;
-#else
-inline constexpr UINT scanPeriodMs = 1000;
-#endif
+// Defined by the executable: the product scans once a second (ScanPeriod.cpp);
+// the soak test's build scans faster (ScanPeriodSoak.cpp).
+extern const UINT scanPeriodMs;
 
 class MainWindow : public QEL::Widget {
 public:

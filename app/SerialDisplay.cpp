@@ -1,6 +1,7 @@
 #include "app/SerialDisplay.h"
 
 #include "app/Catalogue.h"
+#include "common/UniqueHandle.h"
 #include "devices/DeviceList.h"
 
 #include <cstring>
@@ -51,17 +52,15 @@ std::wstring displayTextFor(const std::vector<std::unique_ptr<UnitRecord>>& unit
 void copyToClipboard(const std::wstring& text, HWND owner)
 {
     const std::size_t units = wcsnlen(text.c_str(), text.size());
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (units + 1) * sizeof(wchar_t));
+    common::GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE, (units + 1) * sizeof(wchar_t)));
     if (!block)
         return;
-    void* memory = GlobalLock(block);
-    if (!memory) {
-        GlobalFree(block);
+    void* memory = GlobalLock(block.get());
+    if (!memory)
         return;
-    }
     std::memcpy(memory, text.c_str(), units * sizeof(wchar_t));
     static_cast<wchar_t*>(memory)[units] = L'\0';
-    GlobalUnlock(block);
+    GlobalUnlock(block.get());
     // Clipboard managers, clipboard history and remote-desktop redirection hold
     // the clipboard open for moments: try again briefly before giving up.
     bool opened = false;
@@ -70,14 +69,12 @@ void copyToClipboard(const std::wstring& text, HWND owner)
             Sleep(clipboardRetryPauseMs);
         opened = OpenClipboard(owner) != FALSE;
     }
-    if (!opened) {
-        GlobalFree(block);
+    if (!opened)
         return;
-    }
     EmptyClipboard();
     // Once the clipboard has taken the block it is the clipboard's; until then it is ours.
-    if (!SetClipboardData(CF_UNICODETEXT, block))
-        GlobalFree(block);
+    if (SetClipboardData(CF_UNICODETEXT, block.get()))
+        block.release();
     CloseClipboard();
 }
 

@@ -77,9 +77,25 @@ inline void closeKernelHandle(HANDLE handle) noexcept
     ::CloseHandle(handle);
 }
 
+inline void freeGlobalBlock(HGLOBAL block) noexcept
+{
+    ::GlobalFree(block);
+}
+
+template <typename Interface>
+void releaseComObject(Interface* object) noexcept
+{
+    object->Release();
+}
+
 // An event, a thread or any other kernel object that CreateXxx returns as null on failure.
 using KernelHandle = UniqueHandle<NullIsNone<HANDLE, closeKernelHandle>>;
 // A file, device or pipe from CreateFileW, which fails with INVALID_HANDLE_VALUE.
 using FileHandle = UniqueHandle<InvalidIsNone<HANDLE, closeKernelHandle>>;
+// A block from GlobalAlloc.
+using GlobalBlock = UniqueHandle<NullIsNone<HGLOBAL, freeGlobalBlock>>;
+// One reference to a COM object.
+template <typename Interface>
+using ComReference = UniqueHandle<NullIsNone<Interface*, releaseComObject<Interface>>>;
 
 } // namespace common

@@ -1,26 +1,23 @@
-// Owner of a device file handle opened through the device seam.
+// Owners of what the discovery stages open through the device seam: device files
+// and device-information sets, closed through the seam as well.
 #pragma once
 
+#include "common/UniqueHandle.h"
 #include "devices/DeviceSystem.h"
 
 namespace devices {
 
-class DeviceHandle {
-public:
-    explicit DeviceHandle(HANDLE handle) : handle_(handle) {}
-    ~DeviceHandle()
-    {
-        if (valid())
-            deviceSystem().CloseHandle(handle_);
-    }
-    DeviceHandle(const DeviceHandle&) = delete;
-    DeviceHandle& operator=(const DeviceHandle&) = delete;
+inline void closeDeviceFile(HANDLE handle) noexcept
+{
+    deviceSystem().CloseHandle(handle);
+}
 
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
+inline void destroyDeviceInfoSet(HDEVINFO set) noexcept
+{
+    deviceSystem().SetupDiDestroyDeviceInfoList(set);
+}
 
-private:
-    HANDLE handle_;
-};
+using DeviceHandle = common::UniqueHandle<common::InvalidIsNone<HANDLE, closeDeviceFile>>;
+using DeviceInfoSet = common::UniqueHandle<common::InvalidIsNone<HDEVINFO, destroyDeviceInfoSet>>;
 
 } // namespace devices

@@ -127,7 +127,7 @@ void DeviceList::enumerateHid(IdFilter idFilter, StringFilter stringFilter, bool
                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         // Windows refuses keyboards and mice opened for reading and writing.
-        if (!device.valid())
+        if (!device)
             continue;
 
         HIDD_ATTRIBUTES attributes = {};

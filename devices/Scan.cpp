@@ -1,13 +1,32 @@
-// The full scan: the platform service first, else WinUSB, then HID.
+// The full scan: the platform service first, else WinUSB, then HID; and the
+// service query it makes.
 #include "devices/DeviceList.h"
+#include "service/QueryService.h"
+#include "service/ServicePipe.h"
 
 #include <windows.h>
 
 namespace devices {
 
+// The product always asks the service first; tests change this to reach the other modes.
+int discoveryMode = 0;
+
 namespace {
 constexpr int serviceAttempts = 3;
 constexpr DWORD pauseAfterFailedAttemptMs = 2;
+}
+
+bool DeviceList::queryService(IdFilter idFilter, StringFilter stringFilter)
+{
+    devices_.clear();
+    service::ServicePipe pipe(service::servicePipeName());
+    if (!pipe.connect()) {
+        pipe.close();
+        return false;
+    }
+    const bool answered = service::askDevices(pipe, idFilter, stringFilter, devices_);
+    pipe.close();
+    return answered;
 }
 
 void DeviceList::scan(IdFilter idFilter, StringFilter stringFilter)

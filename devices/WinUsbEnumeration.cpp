@@ -2,6 +2,7 @@
 // identifiers from the path, opens accepted devices through the handle cache and
 // reads their string descriptors.
 #include "devices/BoundsCheck.h"
+#include "devices/DeviceHandle.h"
 #include "devices/DeviceList.h"
 #include "devices/DeviceSystem.h"
 #include "devices/InterfaceDetail.h"
@@ -17,18 +18,6 @@
 namespace devices {
 
 namespace {
-
-class DeviceInfoSet {
-public:
-    explicit DeviceInfoSet(HDEVINFO set) : set_(set) {}
-    ~DeviceInfoSet() { deviceSystem().SetupDiDestroyDeviceInfoList(set_); }
-    DeviceInfoSet(const DeviceInfoSet&) = delete;
-    DeviceInfoSet& operator=(const DeviceInfoSet&) = delete;
-    HDEVINFO get() const { return set_; }
-
-private:
-    HDEVINFO set_;
-};
 
 // Offsets of the string indices in a USB device descriptor.
 constexpr std::size_t iManufacturerOffset = 14;
@@ -75,21 +64,13 @@ bool readUnitStrings(WINUSB_INTERFACE_HANDLE handle, DeviceInfo& candidate)
 // device at once.
 bool readThroughCache(DeviceInfo& candidate)
 {
+    // Scope ends the lock first and then the reference, the order the cache expects.
     WinUsbDeviceRef reference;
-    if (!reference.open(candidate.devicePath)) {
-        reference.release();
+    if (!reference.open(candidate.devicePath))
         return false;
-    }
     WinUsbDeviceLock lock(reference);
-    if (!readUnitStrings(lock.interfaceHandle, candidate)) {
-        lock.discard = true;
-        lock.release();
-        reference.release();
-        return false;
-    }
-    lock.release();
-    reference.release();
-    return true;
+    lock.discard = !readUnitStrings(lock.interfaceHandle, candidate);
+    return !lock.discard;
 }
 
 std::wstring lowerCased(const std::wstring& text)
@@ -171,9 +152,9 @@ void DeviceList::enumerateWinUsb(IdFilter idFilter, StringFilter stringFilter)
     DeviceSystem& system = deviceSystem();
     HDEVINFO rawSet = system.SetupDiGetClassDevsW(&unitWinUsbInterfaceClass, nullptr, nullptr,
                                                   DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (rawSet == INVALID_HANDLE_VALUE || rawSet == nullptr)
+    const DeviceInfoSet set(rawSet);
+    if (!set)
         return;
-    DeviceInfoSet set(rawSet);
 
     std::vector<unsigned char> detailBuffer(winUsbDetailBytes, 0);
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(detailBuffer.data());

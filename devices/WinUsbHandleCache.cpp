@@ -1,5 +1,7 @@
 #include "devices/WinUsbHandleCache.h"
 
+#include "devices/DeviceHandle.h"
+
 #include <atomic>
 #include <cstdlib>
 
@@ -62,26 +64,24 @@ bool WinUsbHandleCache::open(const std::wstring& path, std::uint32_t& entryId)
     }
 
     DeviceSystem& system = deviceSystem();
-    HANDLE file = system.CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_OVERLAPPED, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    DeviceHandle file(system.CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+    if (!file)
         return false;
     WINUSB_INTERFACE_HANDLE interfaceHandle = nullptr;
-    if (!system.WinUsb_Initialize(file, &interfaceHandle)) {
-        system.CloseHandle(file);
+    if (!system.WinUsb_Initialize(file.get(), &interfaceHandle))
         return false;
-    }
     const std::uint32_t id = nextEntryId;
     // Insert before the id is used up, so a failed insertion costs no id. An
     // insertion that runs out of memory must not take the open device with it.
     try {
-        entries.emplace(id, CachedWinUsbDevice{file, interfaceHandle, 1, path});
+        entries.emplace(id, CachedWinUsbDevice{file.get(), interfaceHandle, 1, path});
     } catch (...) {
         system.WinUsb_Free(interfaceHandle);
-        system.CloseHandle(file);
         throw;
     }
+    file.release();  // the entry owns it now
     ++nextEntryId;
     entryId = id;
     return true;

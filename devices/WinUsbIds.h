@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winusb.h>
 
 #include <cstdint>
 #include <string>

@@ -20,13 +20,7 @@ RegistryKey::RegistryKey(const std::string& subKey, int hive, bool view32)
     const REGSAM access = KEY_READ | (view32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
     HKEY opened = nullptr;
     if (RegOpenKeyExA(hiveRoot(hive), subKey.c_str(), 0, access, &opened) == ERROR_SUCCESS)
-        handle_ = opened;
-}
-
-RegistryKey::~RegistryKey()
-{
-    if (handle_)
-        RegCloseKey(handle_);
+        handle_.reset(opened);
 }
 
 bool RegistryKey::readDword(const char* valueName, void* destination) const
@@ -38,7 +32,7 @@ bool RegistryKey::readDword(const char* valueName, void* destination) const
     unsigned char data[4] = {};
     DWORD type = 0;
     DWORD size = sizeof data;
-    if (RegQueryValueExA(handle_, valueName, nullptr, &type, data, &size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(handle_.get(), valueName, nullptr, &type, data, &size) != ERROR_SUCCESS)
         return false;
     std::memcpy(destination, data, sizeof data);
     return true;

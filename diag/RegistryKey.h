@@ -1,6 +1,8 @@
 // Owner of one opened registry key, read-only, in a chosen hive and registry view.
 #pragma once
 
+#include "common/UniqueHandle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -20,22 +22,19 @@ public:
     // Opens subKey for reading; with view32 set, in the 32-bit registry view.
     // A key that cannot be opened leaves handle() null; nothing is thrown.
     RegistryKey(const std::string& subKey, int hive, bool view32);
-    ~RegistryKey();
-
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
 
     // Reads a value of at most 4 bytes into *destination (any registry type).
     // Shorter data is zero-extended. Returns false when the key is not open or
     // the value is missing, unreadable or larger than 4 bytes.
     bool readDword(const char* valueName, void* destination) const;
 
-    HKEY handle() const { return handle_; }
+    HKEY handle() const { return handle_.get(); }
     int hive() const { return hive_; }
     bool view32() const { return view32_; }
 
 private:
-    HKEY handle_ = nullptr;
+    static void closeKey(HKEY key) noexcept { RegCloseKey(key); }
+    common::UniqueHandle<common::NullIsNone<HKEY, closeKey>> handle_;
     int hive_;
     bool view32_;
 };

@@ -2,8 +2,6 @@
 // time, as far as the filters let each device through.
 #include "service/QueryService.h"
 
-#include "devices/DeviceList.h"
-#include "service/ServicePipe.h"
 #include "service/ServiceProtocol.h"
 
 #include <algorithm>
@@ -74,20 +72,3 @@ bool askDevices(ServiceChannel& pipe, devices::IdFilter idFilter,
 }
 
 } // namespace service
-
-namespace devices {
-
-bool DeviceList::queryService(IdFilter idFilter, StringFilter stringFilter)
-{
-    devices_.clear();
-    service::ServicePipe pipe(service::servicePipeName());
-    if (!pipe.connect()) {
-        pipe.close();
-        return false;
-    }
-    const bool answered = service::askDevices(pipe, idFilter, stringFilter, devices_);
-    pipe.close();
-    return answered;
-}
-
-} // namespace devices

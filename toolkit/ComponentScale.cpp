@@ -16,7 +16,10 @@ template <typename Function>
 Function shcoreFunction(const char* name)
 {
     HMODULE shcore = LoadLibraryW(L"Shcore.dll");
-    return shcore ? reinterpret_cast<Function>(GetProcAddress(shcore, name)) : nullptr;
+    if (!shcore)
+        return nullptr;
+    // Through void (*)(), the one function type that converts to any other without a warning.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(shcore, name)));
 }
 
 } // namespace

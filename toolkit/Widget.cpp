@@ -1,5 +1,6 @@
 #include "toolkit/Widget.h"
 
+#include "common/UniqueHandle.h"
 #include "diag/Log.h"
 #include "toolkit/Application.h"
 
@@ -294,28 +295,26 @@ std::unique_ptr<Gdiplus::Bitmap> loadBitmapResource(HINSTANCE instance, const wc
     if (!bytes)
         return nullptr;
 
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    // Declared before the stream, so the stream goes first.
+    common::GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE, size));
     if (!block)
         return nullptr;
-    void* copy = GlobalLock(block);
-    if (!copy) {
-        GlobalFree(block);
+    void* copy = GlobalLock(block.get());
+    if (!copy)
         return nullptr;
-    }
     memcpy(copy, bytes, size);
-    GlobalUnlock(block);
+    GlobalUnlock(block.get());
 
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(block, FALSE, &stream))) {
-        GlobalFree(block);
+    IStream* rawStream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(block.get(), FALSE, &rawStream)))
         return nullptr;
-    }
+    const common::ComReference<IStream> stream(rawStream);
     // The decoded bitmap may read from its stream for as long as it lives, so the
     // pixels are copied into a bitmap of our own before the stream and its
     // memory go away.
     std::unique_ptr<Gdiplus::Bitmap> result;
     {
-        Gdiplus::Bitmap decoded(stream);
+        Gdiplus::Bitmap decoded(stream.get());
         if (decoded.GetLastStatus() == Gdiplus::Ok) {
             const UINT width = decoded.GetWidth();
             const UINT height = decoded.GetHeight();
@@ -341,8 +340,6 @@ std::unique_ptr<Gdiplus::Bitmap> loadBitmapResource(HINSTANCE instance, const wc
             }
         }
     }
-    stream->Release();
-    GlobalFree(block);
     return result;
 }
 

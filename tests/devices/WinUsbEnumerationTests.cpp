@@ -27,6 +27,7 @@ protected:
 
     SimulatedDevices sim;
     devices::ScopedDeviceSystem seam{sim};
+    devices::WinUsbDeviceRef cacheExists;  // whichever test runs first, or alone
     DeviceList list;
 };
 
@@ -157,9 +158,7 @@ TEST_F(WinUsbStage, UnopenableDeviceIsSkipped)
 {
     sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S").openError = ERROR_ACCESS_DENIED;
     sim.addWinUsb(upperCasePath, L"Tervalis", L"P", L"S").initializeFails = true;
-    const std::uint32_t idsBefore = devices::WinUsbHandleCache::instance()
-                                        ? devices::WinUsbHandleCache::instance()->nextId()
-                                        : 0;
+    const std::uint32_t idsBefore = devices::WinUsbHandleCache::instance()->nextId();
     list.enumerateWinUsb(nullptr, nullptr);
     EXPECT_TRUE(list.devices().empty());
     EXPECT_EQ(idsBefore, devices::WinUsbHandleCache::instance()->nextId());

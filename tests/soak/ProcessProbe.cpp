@@ -34,8 +34,8 @@ using QuerySystemInformation = NTSTATUS(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
 
 std::uint32_t countHandles(DWORD processId)
 {
-    static const auto query = reinterpret_cast<QuerySystemInformation>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation"));
+    static const auto query = reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
     if (!query)
         return 0;
     std::vector<unsigned char> buffer(1 << 20);

@@ -13,31 +13,72 @@ EchoPipe::EchoPipe(const std::wstring& name)
                                0, nullptr)),
       readDone_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
+    // Serves one client at a time, and the next one after it goes.
     thread_ = std::thread([this] {
-        if (!ConnectNamedPipe(server_, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED)
-            return;
-        unsigned char message[messageBytes];
-        DWORD n = 0;
-        while (ReadFile(server_, message, messageBytes, &n, nullptr) && n > 0) {
-            if (!WriteFile(server_, message, n, &n, nullptr))
+        while (!stopping_) {
+            if (!ConnectNamedPipe(server_, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED)
                 break;
+            unsigned char message[messageBytes];
+            DWORD n = 0;
+            while (ReadFile(server_, message, messageBytes, &n, nullptr) && n > 0) {
+                if (!WriteFile(server_, message, n, &n, nullptr))
+                    break;
+            }
+            DisconnectNamedPipe(server_);
         }
     });
-    client_ = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_OVERLAPPED, nullptr);
-    DWORD mode = PIPE_READMODE_MESSAGE;
-    SetNamedPipeHandleState(client_, &mode, nullptr, nullptr);
+    openClient();
 }
 
 EchoPipe::~EchoPipe()
 {
+    stopping_ = true;
     CloseHandle(client_);
+    // Wakes a server waiting for the next client.
+    HANDLE last = CreateFileW(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (last != INVALID_HANDLE_VALUE)
+        CloseHandle(last);
     thread_.join();
     CloseHandle(server_);
     CloseHandle(readDone_);
 }
 
+void EchoPipe::openClient()
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        client_ = CreateFileW(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        if (client_ != INVALID_HANDLE_VALUE)
+            break;
+        WaitNamedPipeW(name_.c_str(), 50);
+    }
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    SetNamedPipeHandleState(client_, &mode, nullptr, nullptr);
+}
+
+void EchoPipe::reconnect()
+{
+    CloseHandle(client_);
+    openClient();
+}
+
 bool EchoPipe::exchange()
+{
+    return exchangeWith(readDone_);
+}
+
+bool EchoPipe::designedExchange()
+{
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    SetNamedPipeHandleState(client_, &mode, nullptr, nullptr);
+    HANDLE readDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const bool ok = exchangeWith(readDone);
+    CloseHandle(readDone);
+    return ok;
+}
+
+bool EchoPipe::exchangeWith(HANDLE readDone)
 {
     unsigned char request[messageBytes] = {170};
     unsigned char reply[messageBytes];
@@ -45,12 +86,12 @@ bool EchoPipe::exchange()
     if (!WriteFile(client_, request, messageBytes, &written, nullptr))
         return false;
     OVERLAPPED overlapped = {};
-    overlapped.hEvent = readDone_;
-    ResetEvent(readDone_);
+    overlapped.hEvent = readDone;
+    ResetEvent(readDone);
     DWORD read = 0;
     if (ReadFile(client_, reply, messageBytes, &read, &overlapped))
         return read == messageBytes;
-    if (GetLastError() != ERROR_IO_PENDING || WaitForSingleObject(readDone_, 500) != WAIT_OBJECT_0)
+    if (GetLastError() != ERROR_IO_PENDING || WaitForSingleObject(readDone, 500) != WAIT_OBJECT_0)
         return false;
     return GetOverlappedResult(client_, &overlapped, &read, FALSE) && read == messageBytes;
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -16,15 +17,24 @@ public:
     EchoPipe(const EchoPipe&) = delete;
     EchoPipe& operator=(const EchoPipe&) = delete;
 
-    // One request and its reply, the way the client makes them (write, then an
-    // overlapped read with a wait).
+    // One request and its reply at their barest: a write, then an overlapped
+    // read with a wait on an event made once.
     bool exchange();
+    // The same with what the client's design adds to every request: the switch
+    // to message read mode and a new event for the read.
+    bool designedExchange();
+    // Closes the client end and opens a new connection, as every query does.
+    void reconnect();
 
 private:
+    void openClient();
+    bool exchangeWith(HANDLE readDone);
+
     std::wstring name_;
     HANDLE server_;
     HANDLE client_ = INVALID_HANDLE_VALUE;
     HANDLE readDone_;
+    std::atomic<bool> stopping_{false};
     std::thread thread_;
 };
 

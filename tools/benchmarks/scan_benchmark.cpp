@@ -1,13 +1,18 @@
-// scan_benchmark: the median cost of one full scan with no service, and with the
-// simulator serving 1 and 8 units, each beside the same number of bare
-// request-reply exchanges on a pipe of the benchmark's own.
+// scan_benchmark: one full scan with no service, and with the simulator serving
+// 1 and 8 units, each timed back to back in every round against two baselines:
+// the bare request-reply exchanges on a pipe of the benchmark's own, and what the
+// design itself costs (a new connection, and per request the switch to message
+// mode and a new event for the read, plus a bare SetupAPI walk of the HID class;
+// with no service, three failed opens with their 2 ms pauses and bare walks of
+// both classes).
+#include "BareWalk.h"
 #include "BenchmarkSupport.h"
 #include "EchoPipe.h"
 #include "PlatformServiceSimulator.h"
 #include "app/Catalogue.h"
 #include "devices/DeviceList.h"
+#include "devices/WinUsbIds.h"
 #include "service/ServicePipe.h"
-#include "service/ServiceProtocol.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,21 +25,10 @@ std::wstring pipeName(const wchar_t* what)
     return L"\\\\.\\pipe\\quorvel_bench_" + std::to_wstring(GetCurrentProcessId()) + L"_" + what;
 }
 
-double scanMs(int runs)
+void scan()
 {
-    return bench::medianMs(runs, [] {
-        devices::DeviceList list;
-        list.scan(app::platformIdFilter, app::platformStringFilter);
-    });
-}
-
-double bareExchangesMs(int runs, int exchanges)
-{
-    bench::EchoPipe pipe(pipeName(L"echo"));
-    return bench::medianMs(runs, [&] {
-        for (int i = 0; i < exchanges; ++i)
-            pipe.exchange();
-    });
+    devices::DeviceList list;
+    list.scan(app::platformIdFilter, app::platformStringFilter);
 }
 
 simulator::SimulatedUnit benchUnit(int n)
@@ -51,24 +45,25 @@ simulator::SimulatedUnit benchUnit(int n)
 
 int main(int argc, char** argv)
 {
-    const int runs = argc > 1 ? std::max(5, std::atoi(argv[1])) : 51;
+    const int rounds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 51;
     // Point the client at a pipe of our own so a real service is never disturbed.
     service::setServicePipeName(pipeName(L"service"));
+    std::printf("%d rounds, milliseconds (medians; ratios are medians of per-round ratios)\n",
+                rounds);
 
-    const double idleScan = scanMs(runs);
-    const double hidOnly = bench::medianMs(runs, [] {
-        devices::DeviceList list;
-        list.enumerateHid(app::platformIdFilter, app::platformStringFilter, true);
-    });
-    const double winUsbOnly = bench::medianMs(runs, [] {
-        devices::DeviceList list;
-        list.enumerateWinUsb(app::platformIdFilter, app::platformStringFilter);
-    });
-    std::printf("median of %d runs, milliseconds\n", runs);
-    std::printf("(a) no service: scan %.3f; pauses 6.000 + HID stage %.3f + WinUSB stage %.3f;"
-                " scan beyond pauses %.3f\n",
-                idleScan, hidOnly, winUsbOnly, idleScan - 6.0);
+    bench::printComparison("(a) no service: scan", "design (3 failed opens, 3 pauses, 2 walks)",
+                           bench::interleaved(rounds, scan, [] {
+                               for (int attempt = 0; attempt < 3; ++attempt) {
+                                   CreateFileW(service::servicePipeName().c_str(),
+                                               GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+                                   Sleep(2);
+                               }
+                               bench::bareClassWalk(devices::unitWinUsbInterfaceClass);
+                               bench::bareHidWalk();
+                           }));
 
+    bench::EchoPipe echo(pipeName(L"echo"));
     for (int units : {1, 8}) {
         simulator::SimulatorConfig config;
         config.pipeName = service::servicePipeName();
@@ -79,34 +74,19 @@ int main(int argc, char** argv)
             std::printf("cannot start the simulator\n");
             return 1;
         }
-        const double scan = scanMs(runs);
-        const double queryOnly = bench::medianMs(runs, [] {
-            devices::DeviceList list;
-            list.queryService(app::platformIdFilter, app::platformStringFilter);
-        });
-        const double connectOnly = bench::medianMs(runs, [] {
-            service::ServicePipe pipe(service::servicePipeName());
-            pipe.connect();
-        });
-        service::ServicePipe open(service::servicePipeName());
-        open.connect();
-        const double exchangesOnly = bench::medianMs(runs, [&] {
-            for (int i = 0; i < 1 + 5 * units; ++i) {
-                const service::ServiceRequest request(service::QueryDeviceCount, open.takeSequence(), 0);
-                service::ServiceReply reply;
-                open.transact(request.bytes, service::messageBytes, reply.bytes, service::messageBytes);
-            }
-        });
-        open.close();
-        server.stop();
-        std::printf("    query %.3f = connect %.3f + client exchanges %.3f + rest\n", queryOnly,
-                    connectOnly, exchangesOnly);
         const int exchanges = 1 + 5 * units;
-        const double bare = bareExchangesMs(runs, exchanges);
-        std::printf("(%c) %d unit(s): scan %.3f; %d bare exchanges %.3f; ratio %.2f"
-                    " (scan without HID stage: ratio %.2f)\n",
-                    units == 1 ? 'b' : 'c', units, scan, exchanges, bare, scan / bare,
-                    (scan - hidOnly) / bare);
+        std::printf("(%c) %d unit(s), %d exchanges:\n", units == 1 ? 'b' : 'c', units, exchanges);
+        bench::printComparison("    scan", "bare exchanges", bench::interleaved(rounds, scan, [&] {
+                                   for (int i = 0; i < exchanges; ++i)
+                                       echo.exchange();
+                               }));
+        bench::printComparison("    scan", "design", bench::interleaved(rounds, scan, [&] {
+                                   echo.reconnect();
+                                   for (int i = 0; i < exchanges; ++i)
+                                       echo.designedExchange();
+                                   bench::bareHidWalk();
+                               }));
+        server.stop();
     }
     return 0;
 }

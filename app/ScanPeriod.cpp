@@ -1,0 +1,3 @@
+#include "app/MainWindow.h"
+
+const UINT app::scanPeriodMs = 1000;
