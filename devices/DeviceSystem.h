@@ -46,6 +46,8 @@ public:
     virtual BOOL WinUsb_Free(WINUSB_INTERFACE_HANDLE interfaceHandle) = 0;
 
     virtual DWORD GetLastError() = 0;
+    // The scan's pause between service attempts.
+    virtual void Sleep(DWORD milliseconds) = 0;
 };
 
 // The binding in force: Windows itself unless a test installed another.

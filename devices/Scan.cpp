@@ -1,6 +1,7 @@
 // The full scan: the platform service first, else WinUSB, then HID; and the
 // service query it makes.
 #include "devices/DeviceList.h"
+#include "devices/DeviceSystem.h"
 #include "service/QueryService.h"
 #include "service/ServicePipe.h"
 
@@ -38,7 +39,7 @@ void DeviceList::scan(IdFilter idFilter, StringFilter stringFilter)
         for (int attempt = 0; attempt < serviceAttempts && !serviceAnswered; ++attempt) {
             serviceAnswered = queryService(idFilter, stringFilter);
             if (!serviceAnswered)
-                Sleep(pauseAfterFailedAttemptMs);
+                deviceSystem().Sleep(pauseAfterFailedAttemptMs);
         }
     }
     if (!serviceAnswered && discoveryMode != 1)

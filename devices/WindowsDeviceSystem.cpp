@@ -70,6 +70,7 @@ public:
         return ::WinUsb_Free(interfaceHandle);
     }
     DWORD GetLastError() override { return ::GetLastError(); }
+    void Sleep(DWORD milliseconds) override { ::Sleep(milliseconds); }
 };
 
 WindowsDeviceSystem g_windows;

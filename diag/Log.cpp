@@ -156,14 +156,19 @@ void Logger::writeNarrow(const char* text)
     std::fputs(text, file_);
 }
 
+std::wstring logLinePrefix(const SYSTEMTIME& time, const wchar_t* tag)
+{
+    wchar_t prefix[64];
+    swprintf(prefix, 64, L"%04i:%02i:%02i_%02i:%02i:%02i:%03i %ls: ", time.wYear, time.wMonth,
+             time.wDay, time.wHour, time.wMinute, time.wSecond, time.wMilliseconds, tag);
+    return prefix;
+}
+
 void Logger::writePrefix(const wchar_t* tag)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    wchar_t prefix[64];
-    swprintf(prefix, 64, L"%04i:%02i:%02i_%02i:%02i:%02i:%03i %ls: ", now.wYear, now.wMonth,
-             now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, tag);
-    writeWide(prefix);
+    writeWide(logLinePrefix(now, tag).c_str());
 }
 
 void Logger::errorCode(int code, unsigned systemError)

@@ -2,6 +2,8 @@
 // size when it is opened, with time-stamped lifecycle lines and error entries.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -59,6 +61,10 @@ private:
 
 // The folder that holds the log files: <base>\Tervalis\Logs.
 std::wstring logFolderPath(int folder);
+
+// The start of every log line: the local time stamp and the tag,
+// "2026:12:08_05:04:03:007 E: ".
+std::wstring logLinePrefix(const SYSTEMTIME& time, const wchar_t* tag);
 
 // Shifts the backups of path: .ba5 deleted, .ba4 -> .ba5 ... .bak -> .ba2, path -> .bak.
 void rotateLogFiles(const std::wstring& path);

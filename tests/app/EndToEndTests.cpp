@@ -11,6 +11,8 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+
 using namespace testing_support;
 
 namespace {
@@ -126,9 +128,13 @@ TEST_F(Product, WithoutServiceShowsCheckingThenNotFoundAndClosesCleanly)
     const std::string opening = readFileBytes(productLogPath()).substr(logBefore);
     EXPECT_EQ(1, countOf(opening, "A: =============== LOG CREATED ===============\r\n"));
     EXPECT_EQ(1, countOf(opening, "A: PID: " + std::to_string(process.dwProcessId) + "\r\n"));
+    EXPECT_EQ(0, countOf(opening, "EXE Version"));  // the product's log has no version line
 
     // Before the first tick, a second after creation.
     EXPECT_EQ(L"(checking...)", uidriver::copyShownText(window).value_or(L"<none>"));
+    // A row through the serial label's text, to see the tick repaint it.
+    const POINT serialRow = {65, 143};
+    const std::vector<unsigned> checkingRow = uidriver::pixelRow(window, serialRow, 490);
 
     // The window: normal whatever the show command, no caption, 650 x 232, centred.
     EXPECT_FALSE(IsIconic(window));
@@ -150,6 +156,9 @@ TEST_F(Product, WithoutServiceShowsCheckingThenNotFoundAndClosesCleanly)
 
     EXPECT_EQ(notFound, shownAfterTicks());
     EXPECT_EQ(notFound, shownAfterTicks());
+    const std::vector<unsigned> notFoundRow = uidriver::pixelRow(window, serialRow, 490);
+    EXPECT_NE(checkingRow, notFoundRow);  // the new text is on screen, not only in the label
+    EXPECT_LT(*std::min_element(notFoundRow.begin(), notFoundRow.end()), 0x808080u);  // dark ink
 
     // What the user sees.
     EXPECT_EQ(0x444444u, uidriver::pixelAt(window, {600, 5}));   // background
@@ -159,7 +168,7 @@ TEST_F(Product, WithoutServiceShowsCheckingThenNotFoundAndClosesCleanly)
     EXPECT_EQ(0x444444u, uidriver::pixelAt(window, {2, 40}));    // just inside the frame
     EXPECT_EQ(0x999999u, uidriver::pixelAt(window, {5, 62}));    // band
     EXPECT_EQ(0xF4F4F4u, uidriver::pixelAt(window, {5, 118}));   // panel
-    EXPECT_EQ(0xF4F4F4u, uidriver::pixelAt(window, {600, 140})); // serial field
+    EXPECT_EQ(0xF4F4F4u, uidriver::pixelAt(window, {550, 170})); // serial label, beyond its text
     EXPECT_EQ(0x444444u, uidriver::pixelAt(window, {503, 17}));  // logo: transparent corner
     EXPECT_EQ(0xF28C28u, uidriver::pixelAt(window, {508, 37}));  // logo: the mark
 
@@ -190,6 +199,9 @@ TEST_F(Product, ShowsTheServiceUnitsSerialAsItComesAndGoes)
 
     server->setUnits({unitWithSerial(L"FIRST1"), unitWithSerial(L"SECOND")});
     EXPECT_EQ(L"FIRST1", shownAfterTicks());
+    // The short text replaced the long one on screen: nothing of it is left beside it.
+    const std::vector<unsigned> beside = uidriver::pixelRow(window, {200, 143}, 350);
+    EXPECT_EQ(350, std::count(beside.begin(), beside.end(), 0xF4F4F4u));
 
     server->stop();
     EXPECT_EQ(notFound, shownAfterTicks());

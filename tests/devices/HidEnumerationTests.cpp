@@ -128,7 +128,11 @@ TEST_F(HidStage, UnterminatedStringIsCutAtTheBufferEnd)
 TEST_F(HidStage, ShorterStringAfterLongerOneCarriesNothingOver)
 {
     sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"A long product name", L"SERIAL-ONE");
-    sim.addHid(secondPath, 0x0483, 0xA110, L"KPX", L"B", L"2");
+    // A driver that writes no terminator: only a cleared buffer ends these strings.
+    SimDevice& second = sim.addHid(secondPath, 0x0483, 0xA110, L"", L"", L"");
+    second.manufacturer = HidString::withoutNul(L"KPX");
+    second.product = HidString::withoutNul(L"B");
+    second.serial = HidString::withoutNul(L"2");
     list.enumerateHid(nullptr, nullptr, false);
     ASSERT_EQ(2u, list.devices().size());
     EXPECT_EQ(L"KPX", list.devices()[1].manufacturer);
@@ -142,13 +146,16 @@ TEST_F(HidStage, UnopenableAndUnreadableDevicesAreSkipped)
         ERROR_ACCESS_DENIED;
     sim.addHid(L"\\\\?\\hid#bad#1&0000#{x}", 1, 2, L"M", L"P", L"").attributesFail = true;
     sim.addHid(L"\\\\?\\hid#nodetail#1&0000#{x}", 1, 2, L"M", L"P", L"").detailFails = true;
-    sim.addHid(L"\\\\?\\hid#nosize#1&0000#{x}", 1, 2, L"M", L"P", L"").reportZeroDetailSize = true;
+    sim.addHid(L"\\\\?\\hid#nosize#1&0000#{x}", 1, 2, L"M", L"P", L"").reportedDetailSize = 0;
+    // A size too small for the structure's fixed part is never allocated and written to.
+    sim.addHid(L"\\\\?\\hid#tiny#1&0000#{x}", 1, 2, L"M", L"P", L"").reportedDetailSize = 6;
     sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"OK");
     list.enumerateHid(nullptr, nullptr, true);
     ASSERT_EQ(1u, list.devices().size());
     EXPECT_EQ(L"OK", list.devices()[0].serialNumber);
     EXPECT_EQ(0, sim.count("CreateFileW", L"\\\\?\\hid#nosize#1&0000#{x}"));
     EXPECT_EQ(0, sim.count("CreateFileW", L"\\\\?\\hid#nodetail#1&0000#{x}"));
+    EXPECT_EQ(1, sim.count("SetupDiGetDeviceInterfaceDetailW", L"\\\\?\\hid#tiny#1&0000#{x}"));
 }
 
 TEST_F(HidStage, EmptyClassAddsNothingAndDestroysTheSet)

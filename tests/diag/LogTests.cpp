@@ -83,6 +83,9 @@ TEST_F(LogFile, ErrorEntriesCarryCodeAndSystemError)
                                                    + "GEC:2003, X:2\r\n" + stamp
                                                    + "Build failed 1407\r\n")))
         << text;
+    // Every field keeps its width, whatever the time.
+    const SYSTEMTIME early = {2026, 1, 4, 8, 5, 4, 3, 7};
+    EXPECT_EQ(L"2026:01:08_05:04:03:007 E: ", diag::logLinePrefix(early, L"E"));
 }
 
 TEST_F(LogFile, LevelZeroWritesLifecycleButNoErrorsAndNeverRotates)

@@ -34,7 +34,9 @@ TEST_F(LogLevelSetting, MachineValueUsedWhenUserKeyHasNoValue)
 {
     user.create();
     user.setDword("Other", 7);
-    machine.setDword("LogLevel", 3);
+    // HKLM's two views differ, under Wine as on Windows: only the 32-bit one counts.
+    machine.setDword("LogLevel", 3, KEY_WOW64_32KEY);
+    machine.setDword("LogLevel", 5, KEY_WOW64_64KEY);
     EXPECT_EQ(3, diag::readLogLevel(testLogName));
 }
 

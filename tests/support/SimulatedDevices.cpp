@@ -255,7 +255,7 @@ BOOL SimulatedDevices::SetupDiGetDeviceInterfaceDetailW(HDEVINFO set,
     const DWORD needed =
         static_cast<DWORD>(detailPathOffset + (device.path.size() + 1) * sizeof(wchar_t));
     if (requiredSize)
-        *requiredSize = device.reportZeroDetailSize ? 0 : needed;
+        *requiredSize = device.reportedDetailSize.value_or(needed);
     if (!detail) {
         if (detailSize != 0)
             return fail(ERROR_INVALID_USER_BUFFER);
@@ -372,7 +372,7 @@ BOOLEAN SimulatedDevices::hidString(const char* name, HANDLE handle, HidString S
     case HidString::Value:
         break;
     }
-    const std::size_t bytes = (string.value.size() + 1) * sizeof(wchar_t);
+    const std::size_t bytes = (string.value.size() + (string.terminated ? 1 : 0)) * sizeof(wchar_t);
     if (bytes > length)
         return fail(ERROR_INVALID_USER_BUFFER);
     std::memcpy(buffer, string.value.c_str(), bytes);
@@ -446,6 +446,15 @@ BOOL SimulatedDevices::WinUsb_GetDescriptor(WINUSB_INTERFACE_HANDLE interfaceHan
     std::memcpy(buffer, descriptor.bytes.data(), count);
     *transferred = count;
     return TRUE;
+}
+
+void SimulatedDevices::Sleep(DWORD milliseconds)
+{
+    {
+        std::lock_guard<std::recursive_mutex> guard(mutex_);
+        record("Sleep " + std::to_string(milliseconds), nullptr);
+    }
+    ::Sleep(milliseconds);
 }
 
 BOOL SimulatedDevices::WinUsb_Free(WINUSB_INTERFACE_HANDLE interfaceHandle)

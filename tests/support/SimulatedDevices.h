@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,10 @@ struct HidString {
     enum Mode { Value, Fail, FillWithoutNul };
     Mode mode = Value;
     std::wstring value;
+    bool terminated = true;  // false: the driver writes the text but no NUL after it
 
     static HidString of(const std::wstring& text) { return {Value, text}; }
+    static HidString withoutNul(const std::wstring& text) { return {Value, text, false}; }
     static HidString failing() { return {Fail, {}}; }
     static HidString unterminated() { return {FillWithoutNul, {}}; }
 };
@@ -50,7 +53,7 @@ struct SimDevice {
 
     // Detail read: force a failure, or report a different required size.
     bool detailFails = false;
-    bool reportZeroDetailSize = false;
+    std::optional<DWORD> reportedDetailSize;  // what the size query reports instead
     DWORD openError = 0;  // non-zero: CreateFileW fails with it
 
     // HID
@@ -129,6 +132,7 @@ public:
                               PULONG transferred) override;
     BOOL WinUsb_Free(WINUSB_INTERFACE_HANDLE interfaceHandle) override;
     DWORD GetLastError() override { return ::GetLastError(); }
+    void Sleep(DWORD milliseconds) override;  // recorded as "Sleep <ms>", then slept
 
 private:
     struct SetState {

@@ -33,9 +33,13 @@ public:
         }
     }
 
-    void setValue(const char* name, DWORD type, const void* data, DWORD size) const
+    // Writes the value in both views, or only in onlyView when it is given.
+    void setValue(const char* name, DWORD type, const void* data, DWORD size,
+                  REGSAM onlyView = 0) const
     {
         for (REGSAM view : registryViews) {
+            if (onlyView && view != onlyView)
+                continue;
             HKEY key = nullptr;
             if (RegCreateKeyExA(hive_, path_.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr,
                                 &key, nullptr) != ERROR_SUCCESS)
@@ -45,9 +49,9 @@ public:
         }
     }
 
-    void setDword(const char* name, DWORD value) const
+    void setDword(const char* name, DWORD value, REGSAM onlyView = 0) const
     {
-        setValue(name, REG_DWORD, &value, sizeof value);
+        setValue(name, REG_DWORD, &value, sizeof value, onlyView);
     }
 
     void remove() const

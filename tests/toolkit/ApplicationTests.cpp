@@ -59,18 +59,18 @@ TEST(ApplicationLifetime, CurrentIsClearedByItsDestructor)
     EXPECT_TRUE(again.bufferedPaint());
 }
 
-class WithoutBufferedPaint : public ToolkitTest {
-protected:
-    int paintMode() const override { return 0; }
-};
-
-TEST_F(WithoutBufferedPaint, TopLevelWidgetPaintsOffScreen)
+// Only paint mode 1 paints through buffered painting; any other paints a top-level
+// widget into a back buffer of its own.
+TEST(WithoutBufferedPaint, TopLevelWidgetPaintsOffScreen)
 {
-    EXPECT_FALSE(application->bufferedPaint());
-    TestWindow window;
-    RedrawWindow(window.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    EXPECT_GT(window.paints, 0);
-    EXPECT_NE(nullptr, window.backBuffer());
+    for (int mode : {0, 2, -1}) {
+        QEL::Application application(GetModuleHandleW(nullptr), mode);
+        EXPECT_FALSE(application.bufferedPaint()) << mode;
+        TestWindow window;
+        RedrawWindow(window.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        EXPECT_GT(window.paints, 0) << mode;
+        EXPECT_NE(nullptr, window.backBuffer()) << mode;
+    }
 }
 
 } // namespace

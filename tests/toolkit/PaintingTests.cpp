@@ -121,6 +121,10 @@ TEST_F(ButtonBehaviour, FillFollowsTheMouse)
     mouseButton(true);
     EXPECT_TRUE(button->isPressed());
     EXPECT_EQ(0xBBBBBBu, fillAt());
+    SendMessageW(button->hwnd(), WM_MOUSELEAVE, 0, 0);  // pressed, no longer hovered
+    pumpMessages(30);
+    EXPECT_EQ(0xBBBBBBu, fillAt());
+    mouseMoveTo(button->hwnd(), 61, 20);
     mouseButton(false);
     EXPECT_EQ(0x888888u, fillAt());
     mouseMoveTo(window->hwnd(), 5, 5);

@@ -92,12 +92,21 @@ std::optional<std::wstring> copyShownText(HWND window, DWORD timeoutMs)
 
 unsigned pixelAt(HWND window, POINT clientPoint)
 {
-    POINT screen = clientPoint;
+    return pixelRow(window, clientPoint, 1).front();
+}
+
+std::vector<unsigned> pixelRow(HWND window, POINT from, int width)
+{
+    POINT screen = from;
     ClientToScreen(window, &screen);
     HDC dc = GetDC(nullptr);
-    const COLORREF colour = GetPixel(dc, screen.x, screen.y);
+    std::vector<unsigned> row;
+    for (int x = 0; x < width; ++x) {
+        const COLORREF colour = GetPixel(dc, screen.x + x, screen.y);
+        row.push_back((GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour));
+    }
     ReleaseDC(nullptr, dc);
-    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+    return row;
 }
 
 } // namespace uidriver

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace uidriver {
 
@@ -29,5 +30,7 @@ std::optional<std::wstring> copyShownText(HWND window, DWORD timeoutMs = 1000);
 
 // The screen colour at a client point, as 0xRRGGBB.
 unsigned pixelAt(HWND window, POINT clientPoint);
+// The screen colours of width pixels to the right of a client point.
+std::vector<unsigned> pixelRow(HWND window, POINT from, int width);
 
 } // namespace uidriver
