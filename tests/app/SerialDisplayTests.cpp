@@ -1,3 +1,4 @@
+#include "UiDriver.h"
 #include "app/SerialDisplay.h"
 
 #include <gtest/gtest.h>
@@ -51,21 +52,8 @@ protected:
     }
     void TearDown() override { DestroyWindow(owner); }
 
-    // The clipboard's whole text block, terminator and all: not a reading that
-    // stops at the first NUL, so that anything after it shows.
-    std::wstring read()
-    {
-        std::wstring block;
-        if (OpenClipboard(nullptr)) {
-            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-                const auto* chars = static_cast<const wchar_t*>(GlobalLock(data));
-                block.assign(chars, GlobalSize(data) / sizeof(wchar_t));
-                GlobalUnlock(data);
-            }
-            CloseClipboard();
-        }
-        return block;
-    }
+    // The whole block, terminator and all, so that anything after the text shows.
+    std::wstring read() { return uidriver::clipboardBlock().value_or(L"<none>"); }
 
     HWND owner = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "app/Catalogue.h"
 #include "devices/DeviceList.h"
-#include "support/SimulatedDevices.h"
+#include "support/DeviceTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,40 +9,19 @@ using devices::DeviceList;
 
 namespace {
 
-const std::wstring unitPath =
-    L"\\\\?\\hid#vid_0483&pid_a110#7&2b3c&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
-const std::wstring secondPath =
-    L"\\\\?\\hid#vid_0483&pid_a110#7&9f00&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 const std::wstring otherCollectionPath =
     L"\\\\?\\hid#vid_0483&pid_a110&col02#7&2b3c&0&0001#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 
-class HidStage : public ::testing::Test {
-protected:
-    void TearDown() override
-    {
-        // Every path closes what it opened and destroys each set exactly once.
-        EXPECT_EQ("", sim.leftOver());
-    }
-
-    SimulatedDevices sim;
-    devices::ScopedDeviceSystem seam{sim};
-    DeviceList list;
-};
+using HidStage = DeviceStageTest;
 
 TEST_F(HidStage, AcceptedUnitIsListedWithItsStrings)
 {
-    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"ABC123")
+    sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"ABC123")
         .brokenStringsAboveUsbLimit = true;
     list.enumerateHid(app::platformIdFilter, app::platformStringFilter, true);
     ASSERT_EQ(1u, list.devices().size());
-    const devices::DeviceInfo& unit = list.devices()[0];
-    EXPECT_EQ(0x0483u, unit.vendorId);
-    EXPECT_EQ(0xA110u, unit.productId);
-    EXPECT_EQ(L"Tervalis", unit.manufacturer);
-    EXPECT_EQ(L"Quorvel Motion", unit.product);
-    EXPECT_EQ(L"ABC123", unit.serialNumber);
-    EXPECT_EQ(unitPath, unit.devicePath);
-    EXPECT_EQ(0u, unit.transport);
+    EXPECT_EQ(record(0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"ABC123", hidUnitPath, 0),
+              list.devices()[0]);
     EXPECT_EQ(1, sim.count("SetupDiDestroyDeviceInfoList"));
 }
 
@@ -58,18 +37,18 @@ TEST_F(HidStage, PathWithoutFirstCollectionMarkIsNeverOpened)
 
 TEST_F(HidStage, DeviceRefusedByIdFilterGetsNoStringRequest)
 {
-    sim.addHid(unitPath, 0x046D, 0xC077, L"Tervalis", L"Mouse", L"S");
+    sim.addHid(hidUnitPath, 0x046D, 0xC077, L"Tervalis", L"Mouse", L"S");
     list.enumerateHid(app::platformIdFilter, app::platformStringFilter, true);
     EXPECT_TRUE(list.devices().empty());
-    EXPECT_EQ(1, sim.count("HidD_GetAttributes", unitPath));
+    EXPECT_EQ(1, sim.count("HidD_GetAttributes", hidUnitPath));
     EXPECT_EQ(0, sim.count("HidD_GetManufacturerString"));
     EXPECT_EQ(0, sim.count("HidD_GetProductString"));
-    EXPECT_EQ(1, sim.count("CloseHandle", unitPath));
+    EXPECT_EQ(1, sim.count("CloseHandle", hidUnitPath));
 }
 
 TEST_F(HidStage, RejectedDeviceCostsAtMostAttributesAndTwoStrings)
 {
-    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"Emberload", L"S");
+    sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"Emberload", L"S");
     list.enumerateHid(app::platformIdFilter, app::platformStringFilter, true);
     EXPECT_TRUE(list.devices().empty());
     EXPECT_EQ(1, sim.count("HidD_GetAttributes"));
@@ -88,7 +67,7 @@ class HidStageBadStrings : public HidStage, public ::testing::WithParamInterface
 
 TEST_P(HidStageBadStrings, DropTheDeviceEvenWithNullFilters)
 {
-    SimDevice& device = sim.addHid(unitPath, 0x0483, 0xA110, L"", L"", L"S");
+    SimDevice& device = sim.addHid(hidUnitPath, 0x0483, 0xA110, L"", L"", L"S");
     device.manufacturer = GetParam().manufacturer;
     device.product = GetParam().product;
     list.enumerateHid(nullptr, nullptr, true);
@@ -107,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(HidStage, FailingSerialKeepsTheDeviceWithEmptySerial)
 {
-    SimDevice& device = sim.addHid(unitPath, 0x0483, 0xA110, L"KPX", L"P", L"");
+    SimDevice& device = sim.addHid(hidUnitPath, 0x0483, 0xA110, L"KPX", L"P", L"");
     device.serial = HidString::failing();
     list.enumerateHid(app::platformIdFilter, app::platformStringFilter, true);
     ASSERT_EQ(1u, list.devices().size());
@@ -116,7 +95,7 @@ TEST_F(HidStage, FailingSerialKeepsTheDeviceWithEmptySerial)
 
 TEST_F(HidStage, UnterminatedStringIsCutAtTheBufferEnd)
 {
-    SimDevice& device = sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"");
+    SimDevice& device = sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"");
     device.product = HidString::unterminated();
     device.serial = HidString::unterminated();
     list.enumerateHid(nullptr, nullptr, true);
@@ -127,9 +106,9 @@ TEST_F(HidStage, UnterminatedStringIsCutAtTheBufferEnd)
 
 TEST_F(HidStage, ShorterStringAfterLongerOneCarriesNothingOver)
 {
-    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"A long product name", L"SERIAL-ONE");
+    sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"A long product name", L"SERIAL-ONE");
     // A driver that writes no terminator: only a cleared buffer ends these strings.
-    SimDevice& second = sim.addHid(secondPath, 0x0483, 0xA110, L"", L"", L"");
+    SimDevice& second = sim.addHid(hidSecondPath, 0x0483, 0xA110, L"", L"", L"");
     second.manufacturer = HidString::withoutNul(L"KPX");
     second.product = HidString::withoutNul(L"B");
     second.serial = HidString::withoutNul(L"2");
@@ -149,7 +128,7 @@ TEST_F(HidStage, UnopenableAndUnreadableDevicesAreSkipped)
     sim.addHid(L"\\\\?\\hid#nosize#1&0000#{x}", 1, 2, L"M", L"P", L"").reportedDetailSize = 0;
     // A size too small for the structure's fixed part is never allocated and written to.
     sim.addHid(L"\\\\?\\hid#tiny#1&0000#{x}", 1, 2, L"M", L"P", L"").reportedDetailSize = 6;
-    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"OK");
+    sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"OK");
     list.enumerateHid(nullptr, nullptr, true);
     ASSERT_EQ(1u, list.devices().size());
     EXPECT_EQ(L"OK", list.devices()[0].serialNumber);
@@ -167,7 +146,7 @@ TEST_F(HidStage, EmptyClassAddsNothingAndDestroysTheSet)
 
 TEST_F(HidStage, FailedClassDevsAddsNothing)
 {
-    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"S");
+    sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"S");
     sim.failClassDevs(ERROR_ACCESS_DENIED);
     list.enumerateHid(nullptr, nullptr, true);
     EXPECT_TRUE(list.devices().empty());
@@ -177,8 +156,8 @@ TEST_F(HidStage, FailedClassDevsAddsNothing)
 
 TEST_F(HidStage, TwoHidInterfacesWithTheSameSerialAreBothListed)
 {
-    sim.addHid(unitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"SAME");
-    sim.addHid(secondPath, 0x0483, 0xA110, L"Tervalis", L"P", L"SAME");
+    sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"SAME");
+    sim.addHid(hidSecondPath, 0x0483, 0xA110, L"Tervalis", L"P", L"SAME");
     list.enumerateHid(nullptr, nullptr, true);
     EXPECT_EQ(2u, list.devices().size());
 }
@@ -199,7 +178,7 @@ TEST_P(HidDuplicates, AgainstWinUsbRecord)
     const DuplicateCase& c = GetParam();
     sim.addWinUsb(L"\\\\?\\usb#vid_0483&pid_a110#ABC#{6b128895-01de-4056-8aee-c10bf3c4763a}",
                   L"Tervalis", L"P", L"ABCDEF");
-    sim.addHid(unitPath, 0x0483, c.hidProduct, L"Tervalis", L"P", c.hidSerial);
+    sim.addHid(hidUnitPath, 0x0483, c.hidProduct, L"Tervalis", L"P", c.hidSerial);
     list.enumerateWinUsb(nullptr, nullptr);
     ASSERT_EQ(1u, list.devices().size());
     list.enumerateHid(nullptr, nullptr, c.suppress);

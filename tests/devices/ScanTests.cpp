@@ -1,7 +1,7 @@
 #include "devices/DeviceList.h"
 #include "service/ServiceTestSupport.h"
 #include "support/Files.h"
-#include "support/SimulatedDevices.h"
+#include "support/DeviceTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,6 @@ using devices::DeviceList;
 
 namespace {
 
-const std::wstring hidPath =
-    L"\\\\?\\hid#vid_0483&pid_a110#7&2b3c&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
-const std::wstring winUsbPath =
-    L"\\\\?\\usb#vid_0483&pid_a110#QV1#{6b128895-01de-4056-8aee-c10bf3c4763a}";
 
 class Scan : public ServiceFixture {
 protected:
@@ -33,7 +29,7 @@ protected:
 
 TEST_F(Scan, NoServiceMakesThreeAttemptsWithPausesThenWinUsbAndHid)
 {
-    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"HIDSERIAL");
+    sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"HIDSERIAL");
     runScan();
     // A pause of 2 ms after each failed attempt, the last one included, before any stage.
     const auto calls = sim.calls();
@@ -50,8 +46,8 @@ TEST_F(Scan, NoServiceMakesThreeAttemptsWithPausesThenWinUsbAndHid)
 TEST_F(Scan, ServiceWithNoDevicesSkipsWinUsbButNotHid)
 {
     serve({});
-    sim.addWinUsb(winUsbPath, L"Tervalis", L"P", L"USB");
-    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"HID");
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"USB");
+    sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"HID");
     runScan();
     EXPECT_EQ(0, winUsbClassCalls());
     ASSERT_EQ(1u, list.devices().size());
@@ -62,7 +58,7 @@ TEST_F(Scan, ServiceWithNoDevicesSkipsWinUsbButNotHid)
 TEST_F(Scan, ServiceRecordsComeFirstAndSuppressTheirHidTwin)
 {
     serve({unit(L"TWIN", 1), unit(L"SECOND", 1)});
-    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"TWIN");
+    sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"TWIN");
     runScan();
     ASSERT_EQ(2u, list.devices().size());
     EXPECT_EQ(L"TWIN", list.devices()[0].serialNumber);
@@ -73,34 +69,29 @@ TEST_F(Scan, ServiceRecordsComeFirstAndSuppressTheirHidTwin)
 TEST_F(Scan, ServiceRecordWithTransportZeroNeverSuppresses)
 {
     serve({unit(L"TWIN", 0)});
-    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"TWIN");
+    sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"TWIN");
     runScan();
     ASSERT_EQ(2u, list.devices().size());
     EXPECT_EQ(0u, list.devices()[1].transport);
 }
 
+// A WinUSB unit's HID twin is listed once; one whose serial differs in case, twice.
 TEST_F(Scan, WinUsbTwinOfAHidDeviceIsListedOnce)
 {
-    sim.addWinUsb(winUsbPath, L"Tervalis", L"P", L"TWIN");
-    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"TWIN");
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"TWIN");
+    sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"TWIN");
+    sim.addHid(hidSecondPath, 0x0483, 0xA110, L"Tervalis", L"P", L"twin");
     runScan();
-    ASSERT_EQ(1u, list.devices().size());
+    ASSERT_EQ(2u, list.devices().size());
     EXPECT_EQ(1u, list.devices()[0].transport);
-}
-
-TEST_F(Scan, TwinWhoseSerialDiffersInCaseIsListedTwice)
-{
-    sim.addWinUsb(winUsbPath, L"Tervalis", L"P", L"TWIN");
-    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"twin");
-    runScan();
-    EXPECT_EQ(2u, list.devices().size());
+    EXPECT_EQ(hidSecondPath, list.devices()[1].devicePath);
 }
 
 TEST_F(Scan, ModeOneNeverEnumeratesWinUsb)
 {
     devices::discoveryMode = 1;
-    sim.addWinUsb(winUsbPath, L"Tervalis", L"P", L"USB");
-    sim.addHid(hidPath, 0x0483, 0xA110, L"Tervalis", L"P", L"HID");
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"USB");
+    sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"HID");
     runScan();
     EXPECT_EQ(3, countOf(log.text(), "GEC:2003"));
     EXPECT_EQ(0, winUsbClassCalls());
@@ -112,7 +103,7 @@ TEST_F(Scan, ModeTwoNeverAsksTheService)
 {
     devices::discoveryMode = 2;
     serve({unit(L"SVC")});
-    sim.addWinUsb(winUsbPath, L"Tervalis", L"P", L"USB");
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"USB");
     runScan();
     EXPECT_TRUE(server->requests().empty());
     ASSERT_EQ(1u, list.devices().size());

@@ -2,7 +2,7 @@
 #include "devices/DeviceList.h"
 #include "devices/WinUsbHandleCache.h"
 #include "devices/WinUsbIds.h"
-#include "support/SimulatedDevices.h"
+#include "support/DeviceTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,48 +11,25 @@ using devices::DeviceList;
 
 namespace {
 
-const std::wstring unitPath =
-    L"\\\\?\\usb#vid_0483&pid_a110#QV0001#{6b128895-01de-4056-8aee-c10bf3c4763a}";
-const std::wstring upperCasePath =
-    L"\\\\?\\USB#VID_0483&PID_A110#QV0002#{6B128895-01DE-4056-8AEE-C10BF3C4763A}";
-
-class WinUsbStage : public ::testing::Test {
-protected:
-    void TearDown() override
-    {
-        // Every path closes what it opened and destroys each set exactly once.
-        EXPECT_EQ("", sim.leftOver());
-        EXPECT_EQ(0u, devices::WinUsbHandleCache::instance()->entryCount());
-    }
-
-    SimulatedDevices sim;
-    devices::ScopedDeviceSystem seam{sim};
-    devices::WinUsbDeviceRef cacheExists;  // whichever test runs first, or alone
-    DeviceList list;
-};
+using WinUsbStage = DeviceStageTest;
 
 TEST_F(WinUsbStage, AcceptedUnitIsListedWithTransportOne)
 {
-    sim.addWinUsb(unitPath, L"Tervalis", L"Quorvel Motion", L"QV0001SERIAL");
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"Quorvel Motion", L"QV0001SERIAL");
     list.enumerateWinUsb(app::platformIdFilter, app::platformStringFilter);
     ASSERT_EQ(1u, list.devices().size());
-    const devices::DeviceInfo& unit = list.devices()[0];
-    EXPECT_EQ(0x0483u, unit.vendorId);
-    EXPECT_EQ(0xA110u, unit.productId);
-    EXPECT_EQ(L"Tervalis", unit.manufacturer);
-    EXPECT_EQ(L"Quorvel Motion", unit.product);
-    EXPECT_EQ(L"QV0001SERIAL", unit.serialNumber);
-    EXPECT_EQ(unitPath, unit.devicePath);
-    EXPECT_EQ(1u, unit.transport);
+    EXPECT_EQ(record(0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"QV0001SERIAL",
+                     winUsbUnitPath, 1),
+              list.devices()[0]);
 }
 
 TEST_F(WinUsbStage, UpperCaseKeysAreParsedAndPathKeepsItsCase)
 {
-    sim.addWinUsb(upperCasePath, L"Tervalis", L"P", L"S");
+    sim.addWinUsb(winUsbUpperCasePath, L"Tervalis", L"P", L"S");
     list.enumerateWinUsb(app::platformIdFilter, app::platformStringFilter);
     ASSERT_EQ(1u, list.devices().size());
-    EXPECT_EQ(upperCasePath, list.devices()[0].devicePath);
-    EXPECT_EQ(1, sim.count("CreateFileW", upperCasePath));
+    EXPECT_EQ(winUsbUpperCasePath, list.devices()[0].devicePath);
+    EXPECT_EQ(1, sim.count("CreateFileW", winUsbUpperCasePath));
 }
 
 struct UnparsablePath {
@@ -95,7 +72,7 @@ TEST(ParseHexId, TakesAtMostFourUnitsAndStopsAtNonHex)
 
 TEST_F(WinUsbStage, OtherSetupClassIsSkippedUnopened)
 {
-    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S").setupClass = testing_support::hidInterfaceClass;
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"S").setupClass = testing_support::hidInterfaceClass;
     list.enumerateWinUsb(nullptr, nullptr);
     EXPECT_TRUE(list.devices().empty());
     EXPECT_EQ(0, sim.count("CreateFileW"));
@@ -111,17 +88,17 @@ TEST_F(WinUsbStage, RefusedIdsAreNeverOpened)
 
 TEST_F(WinUsbStage, StringFilterRefusalClosesTheDevice)
 {
-    sim.addWinUsb(unitPath, L"Tervalis", L"Emberload-X", L"S");
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"Emberload-X", L"S");
     list.enumerateWinUsb(app::platformIdFilter, app::platformStringFilter);
     EXPECT_TRUE(list.devices().empty());
     // The serial number is read with the other two strings, before the filter.
     EXPECT_EQ(4, sim.count("WinUsb_GetDescriptor"));
-    EXPECT_EQ(1, sim.count("WinUsb_Free", unitPath));
+    EXPECT_EQ(1, sim.count("WinUsb_Free", winUsbUnitPath));
 }
 
 TEST_F(WinUsbStage, AllStringIndicesZeroGiveThreeEmptyStrings)
 {
-    sim.addWinUsb(unitPath, L"x", L"y", L"z").deviceDescriptor = deviceDescriptorWith(0, 0, 0);
+    sim.addWinUsb(winUsbUnitPath, L"x", L"y", L"z").deviceDescriptor = deviceDescriptorWith(0, 0, 0);
     list.enumerateWinUsb(nullptr, nullptr);
     ASSERT_EQ(1u, list.devices().size());
     EXPECT_EQ(L"", list.devices()[0].manufacturer);
@@ -132,23 +109,23 @@ TEST_F(WinUsbStage, AllStringIndicesZeroGiveThreeEmptyStrings)
 
 TEST_F(WinUsbStage, FailingSerialDropsTheDeviceAndClosesItAtOnce)
 {
-    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S").strings[3].mode = StringDescriptor::Fail;
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"S").strings[3].mode = StringDescriptor::Fail;
     list.enumerateWinUsb(nullptr, nullptr);
     EXPECT_TRUE(list.devices().empty());
     const std::vector<std::string> calls = sim.calls();
     // The failing read is followed by the close, before the walk goes on.
-    auto failed = std::find(calls.rbegin(), calls.rend(), "WinUsb_GetDescriptor " + narrow(unitPath));
+    auto failed = std::find(calls.rbegin(), calls.rend(), "WinUsb_GetDescriptor " + narrow(winUsbUnitPath));
     ASSERT_NE(calls.rend(), failed);
     const auto afterFailure = failed.base();
     ASSERT_NE(calls.end(), afterFailure);
-    EXPECT_EQ("WinUsb_Free " + narrow(unitPath), *afterFailure);
-    EXPECT_EQ("CloseHandle " + narrow(unitPath), *(afterFailure + 1));
+    EXPECT_EQ("WinUsb_Free " + narrow(winUsbUnitPath), *afterFailure);
+    EXPECT_EQ("CloseHandle " + narrow(winUsbUnitPath), *(afterFailure + 1));
 }
 
 TEST_F(WinUsbStage, FailingDeviceDescriptorDropsTheDevice)
 {
-    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S").deviceDescriptorFails = true;
-    sim.addWinUsb(upperCasePath, L"Tervalis", L"P", L"OK");
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"S").deviceDescriptorFails = true;
+    sim.addWinUsb(winUsbUpperCasePath, L"Tervalis", L"P", L"OK");
     list.enumerateWinUsb(nullptr, nullptr);
     ASSERT_EQ(1u, list.devices().size());
     EXPECT_EQ(L"OK", list.devices()[0].serialNumber);
@@ -156,13 +133,13 @@ TEST_F(WinUsbStage, FailingDeviceDescriptorDropsTheDevice)
 
 TEST_F(WinUsbStage, UnopenableDeviceIsSkipped)
 {
-    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S").openError = ERROR_ACCESS_DENIED;
-    sim.addWinUsb(upperCasePath, L"Tervalis", L"P", L"S").initializeFails = true;
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"S").openError = ERROR_ACCESS_DENIED;
+    sim.addWinUsb(winUsbUpperCasePath, L"Tervalis", L"P", L"S").initializeFails = true;
     const std::uint32_t idsBefore = devices::WinUsbHandleCache::instance()->nextId();
     list.enumerateWinUsb(nullptr, nullptr);
     EXPECT_TRUE(list.devices().empty());
     EXPECT_EQ(idsBefore, devices::WinUsbHandleCache::instance()->nextId());
-    EXPECT_EQ(1, sim.count("CloseHandle", upperCasePath));
+    EXPECT_EQ(1, sim.count("CloseHandle", winUsbUpperCasePath));
 }
 
 // A device answers a buffer smaller than the descriptor either with
@@ -174,7 +151,7 @@ TEST_F(WinUsbStage, BufferGrowsUntilTheStringFits)
     for (auto mode : {StringDescriptor::InsufficientBuffer, StringDescriptor::Truncate}) {
         SimulatedDevices answering;
         devices::ScopedDeviceSystem seam(answering);
-        answering.addWinUsb(unitPath, L"Tervalis", L"P", longSerial).strings[3].mode = mode;
+        answering.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", longSerial).strings[3].mode = mode;
         list.enumerateWinUsb(nullptr, nullptr);
         ASSERT_EQ(1u, list.devices().size()) << mode;
         EXPECT_EQ(longSerial, list.devices()[0].serialNumber) << mode;
@@ -186,7 +163,7 @@ TEST_F(WinUsbStage, StringThatNeverFitsFailsAfter2048Bytes)
 {
     StringDescriptor huge;
     huge.bytes.assign(3000, 0x41);
-    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S").strings[3] = huge;
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"S").strings[3] = huge;
     list.enumerateWinUsb(nullptr, nullptr);
     EXPECT_TRUE(list.devices().empty());
     // 64, 128, 256, 512, 1024, 2048 for the serial, after one read each for the others.
@@ -195,7 +172,7 @@ TEST_F(WinUsbStage, StringThatNeverFitsFailsAfter2048Bytes)
 
 TEST_F(WinUsbStage, ListIsClearedEvenWhenTheClassCallFails)
 {
-    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S");
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"S");
     list.enumerateWinUsb(nullptr, nullptr);
     ASSERT_EQ(1u, list.devices().size());
     sim.failClassDevs(ERROR_GEN_FAILURE);
@@ -221,7 +198,7 @@ TEST_P(WinUsbBadDescriptors, TakeOnlyWhatWasReceived)
     descriptor.bytes = GetParam().bytes;
     descriptor.mode = GetParam().mode;
     descriptor.shortTransfer = GetParam().shortTransfer;
-    sim.addWinUsb(unitPath, L"Tervalis", L"P", L"").strings[3] = descriptor;
+    sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"").strings[3] = descriptor;
     list.enumerateWinUsb(nullptr, nullptr);
     ASSERT_EQ(1u, list.devices().size());
     EXPECT_EQ(GetParam().expected, list.devices()[0].serialNumber);
@@ -254,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(WinUsbStage, ShortDeviceDescriptorCountsMissingIndicesAsAbsent)
 {
-    SimDevice& device = sim.addWinUsb(unitPath, L"Tervalis", L"P", L"S");
+    SimDevice& device = sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"S");
     device.deviceDescriptor.resize(15);  // iManufacturer arrives, iProduct and iSerialNumber do not
     list.enumerateWinUsb(nullptr, nullptr);
     ASSERT_EQ(1u, list.devices().size());

@@ -88,33 +88,26 @@ TEST_F(LogFile, ErrorEntriesCarryCodeAndSystemError)
     EXPECT_EQ(L"2026:01:08_05:04:03:007 E: ", diag::logLinePrefix(early, L"E"));
 }
 
+// Level 0 and a negative level (all bits set) both turn error entries and rotation off.
 TEST_F(LogFile, LevelZeroWritesLifecycleButNoErrorsAndNeverRotates)
 {
-    setLevel(0);
     const std::string big(diag::logRotateSize + 100, 'x');
     ASSERT_TRUE(writeFileBytes(testLogPath(), big));
-
-    diag::openLog(testLogName, false, diag::LogFolderLocalAppData, diag::HeaderLifecycle);
-    diag::logErrorCode(2005, 109);
-    diag::closeLog();
+    for (DWORD level : {0xFFFFFFFFu, 0u}) {
+        setLevel(level);
+        diag::openLog(testLogName, false, diag::LogFolderLocalAppData, diag::HeaderLifecycle);
+        diag::logErrorCode(2005, 109);
+        diag::closeLog();
+    }
 
     EXPECT_FALSE(fileExists(testLogPath() + L".bak"));
     const std::string text = readFileBytes(testLogPath());
     EXPECT_EQ(0, text.compare(0, big.size(), big));
     const std::string tail = text.substr(big.size());
-    EXPECT_EQ(1, countOf(tail, lifecycleCreated));
-    EXPECT_EQ(1, countOf(tail, "A: PID: "));
-    EXPECT_EQ(1, countOf(tail, lifecycleDestroyed));
+    EXPECT_EQ(2, countOf(tail, lifecycleCreated));
+    EXPECT_EQ(2, countOf(tail, "A: PID: "));
+    EXPECT_EQ(2, countOf(tail, lifecycleDestroyed));
     EXPECT_EQ(0, countOf(tail, "GEC:"));
-}
-
-TEST_F(LogFile, NegativeLevelDisablesErrorEntries)
-{
-    setLevel(0xFFFFFFFF);
-    diag::openLog(testLogName, false, diag::LogFolderLocalAppData, diag::HeaderNone);
-    diag::logErrorCode(2003, 2);
-    diag::closeLog();
-    EXPECT_EQ(0, countOf(readFileBytes(testLogPath()), "GEC"));
 }
 
 TEST_F(LogFile, ExactlyTenMebibytesIsAppendedTo)

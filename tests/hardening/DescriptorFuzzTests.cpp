@@ -225,7 +225,7 @@ TEST(DescriptorFuzz, HidStringsOfEveryShape)
         for (const auto& [path, e] : expected)
             shouldList += e.listed;
         ASSERT_EQ(shouldList, listed);
-        ASSERT_EQ(0, sim.openFiles());
+        ASSERT_EQ("", sim.leftOver());
         if (HasFailure())
             return;
     }

@@ -1,5 +1,6 @@
 #include "devices/DeviceList.h"
 #include "service/ServiceTestSupport.h"
+#include "support/DeviceTestSupport.h"
 #include "support/Files.h"
 
 #include <gtest/gtest.h>
@@ -31,14 +32,9 @@ TEST_F(ServiceQuery, ListsEachUnitWithEveryField)
     serve({unit(L"SERIAL000000000000000001"), unit(L"SERIAL2", 0)});
     ASSERT_TRUE(list.queryService(app::platformIdFilter, app::platformStringFilter));
     ASSERT_EQ(2u, list.devices().size());
-    const devices::DeviceInfo& first = list.devices()[0];
-    EXPECT_EQ(0x0483u, first.vendorId);
-    EXPECT_EQ(0xA110u, first.productId);
-    EXPECT_EQ(L"Tervalis", first.manufacturer);
-    EXPECT_EQ(L"Quorvel Motion", first.product);
-    EXPECT_EQ(L"SERIAL000000000000000001", first.serialNumber);
-    EXPECT_EQ(L"svc:SERIAL000000000000000001", first.devicePath);
-    EXPECT_EQ(2u, first.transport);
+    EXPECT_EQ(record(0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"SERIAL000000000000000001",
+                     L"svc:SERIAL000000000000000001", 2),
+              list.devices()[0]);
     EXPECT_EQ(0u, list.devices()[1].transport);
     // 1 + 5 exchanges per accepted device, all on one connection.
     EXPECT_EQ(11u, server->requests().size());

@@ -55,38 +55,13 @@ std::uint32_t countHandles(DWORD processId)
     return 0;
 }
 
-struct WindowCount {
-    DWORD processId;
-    std::uint32_t count;
-};
-
-BOOL CALLBACK countChild(HWND, LPARAM param)
-{
-    ++reinterpret_cast<WindowCount*>(param)->count;
-    return TRUE;
-}
-
-BOOL CALLBACK countTopLevel(HWND window, LPARAM param)
-{
-    auto* counter = reinterpret_cast<WindowCount*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == counter->processId) {
-        ++counter->count;
-        EnumChildWindows(window, countChild, param);
-    }
-    return TRUE;
-}
-
 } // namespace
 
 ProcessSample sampleProcess(HANDLE process, DWORD processId)
 {
     ProcessSample sample;
     sample.handles = countHandles(processId);
-    WindowCount windows{processId, 0};
-    EnumWindows(countTopLevel, reinterpret_cast<LPARAM>(&windows));
-    sample.windows = windows.count;
+    sample.windows = testing_support::countProcessWindows(processId);
     sample.privateBytes = testing_support::privateBytes(process);
     sample.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
     sample.userObjects = GetGuiResources(process, GR_USEROBJECTS);

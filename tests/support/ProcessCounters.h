@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 namespace testing_support {
 
 inline DWORD countOpenHandles()
@@ -18,27 +20,32 @@ inline DWORD countOpenHandles()
     return count;
 }
 
-inline int countThreadWindows()
+// The windows a process owns, top-level and child.
+inline std::uint32_t countProcessWindows(DWORD processId)
 {
-    int count = 0;
-    auto countChildren = [](HWND, LPARAM counter) -> BOOL {
-        ++*reinterpret_cast<int*>(counter);
-        return TRUE;
-    };
-    struct Context {
-        int* count;
-        WNDENUMPROC children;
-    } context{&count, countChildren};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
+    struct Count {
+        DWORD processId;
+        std::uint32_t windows;
+    } count{processId, 0};
+    EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
-            auto* c = reinterpret_cast<Context*>(param);
-            ++*c->count;
-            EnumChildWindows(window, c->children, reinterpret_cast<LPARAM>(c->count));
+            auto* c = reinterpret_cast<Count*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == c->processId) {
+                ++c->windows;
+                EnumChildWindows(
+                    window,
+                    [](HWND, LPARAM child) -> BOOL {
+                        ++reinterpret_cast<Count*>(child)->windows;
+                        return TRUE;
+                    },
+                    param);
+            }
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(&context));
-    return count;
+        reinterpret_cast<LPARAM>(&count));
+    return count.windows;
 }
 
 // Committed private memory of a process, summed over its address space (Wine

@@ -141,29 +141,11 @@ void SimulatedDevices::clearCalls()
     openedPaths_.clear();
 }
 
-int SimulatedDevices::openFiles()
-{
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
-    return static_cast<int>(files_.size());
-}
-
 int SimulatedDevices::liveSets()
 {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     return static_cast<int>(std::count_if(sets_.begin(), sets_.end(),
                                           [](const auto& s) { return s.second.live; }));
-}
-
-int SimulatedDevices::liveWinUsbInterfaces()
-{
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
-    return static_cast<int>(winUsb_.size());
-}
-
-int SimulatedDevices::badReleases()
-{
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
-    return badReleases_;
 }
 
 std::string SimulatedDevices::leftOver()

@@ -98,10 +98,7 @@ public:
     int count(const std::string& name, const std::wstring& path);
     void clearCalls();
 
-    int openFiles();
     int liveSets();
-    int liveWinUsbInterfaces();
-    int badReleases();  // closes and frees of handles that were not open
     // Empty when every file, set and WinUSB interface was released exactly once;
     // otherwise what is left or was released twice.
     std::string leftOver();

@@ -267,7 +267,7 @@ TEST_F(Leaks, CreatingAndDestroyingWindowsLeaksNothing)
     for (int i = 0; i < 5; ++i)
         cycle();
     const DWORD handlesBefore = countOpenHandles();
-    const int windowsBefore = countThreadWindows();
+    const std::uint32_t windowsBefore = countProcessWindows(GetCurrentProcessId());
     const SIZE_T bytesBefore = privateBytes();
     for (int i = 0; i < 300; ++i)
         cycle();
@@ -275,7 +275,7 @@ TEST_F(Leaks, CreatingAndDestroyingWindowsLeaksNothing)
     const SIZE_T bytesAfter = privateBytes();
     EXPECT_GT(handlesBefore, 0u);
     EXPECT_LE(handlesAfter, handlesBefore + 2);
-    EXPECT_EQ(windowsBefore, countThreadWindows());
+    EXPECT_EQ(windowsBefore, countProcessWindows(GetCurrentProcessId()));
     // A leaked 300 x 200 back buffer alone is 240 KB a cycle; allow 4 MB in all.
     EXPECT_LT(bytesAfter, bytesBefore + 4 * 1024 * 1024);
     std::printf("handles %lu -> %lu, private bytes %lu -> %lu\n", handlesBefore, handlesAfter,

@@ -2,6 +2,7 @@
 // test, a message pump, screen pixels, and real mouse input.
 #pragma once
 
+#include "UiDriver.h"
 #include "toolkit/Application.h"
 #include "toolkit/Widget.h"
 
@@ -26,41 +27,33 @@ inline void pumpMessages(DWORD milliseconds = 50)
     } while (static_cast<LONG>(end - GetTickCount()) > 0);
 }
 
-// The colour on screen at a client point of a window, as 0xRRGGBB.
+// Real input and the screen, through the UI driver; the window's thread then
+// handles what arrived.
 inline unsigned screenPixel(HWND hwnd, int x, int y)
 {
-    POINT point = {x, y};
-    ClientToScreen(hwnd, &point);
-    HDC screen = GetDC(nullptr);
-    const COLORREF colour = GetPixel(screen, point.x, point.y);
-    ReleaseDC(nullptr, screen);
-    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+    return uidriver::pixelAt(hwnd, {x, y});
 }
 
-// Moves the real cursor to a client point of a window.
 inline void mouseMoveTo(HWND hwnd, int x, int y)
 {
-    POINT point = {x, y};
-    ClientToScreen(hwnd, &point);
-    SetCursorPos(point.x, point.y);
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    const int width = GetSystemMetrics(SM_CXSCREEN) - 1;
-    const int height = GetSystemMetrics(SM_CYSCREEN) - 1;
-    input.mi.dx = static_cast<LONG>((point.x * 65535LL + width / 2) / width);
-    input.mi.dy = static_cast<LONG>((point.y * 65535LL + height / 2) / height);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof input);
+    uidriver::moveMouseTo(hwnd, {x, y});
     pumpMessages(60);
 }
 
 inline void mouseButton(bool down)
 {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-    SendInput(1, &input, sizeof input);
+    uidriver::pressLeftButton(down);
     pumpMessages(60);
+}
+
+// Where a child widget's window stands in its parent's client area.
+inline POINT positionInParent(const QEL::Widget& child)
+{
+    RECT rect;
+    GetWindowRect(child.hwnd(), &rect);
+    POINT origin = {rect.left, rect.top};
+    ScreenToClient(GetParent(child.hwnd()), &origin);
+    return origin;
 }
 
 // Every toolkit test runs with its own application object.

@@ -97,14 +97,10 @@ TEST_F(WidgetDispatch, ChildWindowWithDefaultCoordinatesStartsEmptyAtTheOrigin)
     TestWindow window(20, 20, 200, 150, 2.0f);
     auto* label = new QEL::Label(&window);
     EXPECT_EQ(2.0f, label->scale);  // copied from the parent
-    RECT rect;
-    GetWindowRect(label->hwnd(), &rect);
-    POINT origin = {rect.left, rect.top};
-    ScreenToClient(window.hwnd(), &origin);
-    EXPECT_EQ(0, origin.x);
-    EXPECT_EQ(0, origin.y);
-    EXPECT_EQ(0, rect.right - rect.left);
-    EXPECT_EQ(0, rect.bottom - rect.top);
+    EXPECT_EQ(0, positionInParent(*label).x);
+    EXPECT_EQ(0, positionInParent(*label).y);
+    EXPECT_EQ(0, label->pixelSize().cx);
+    EXPECT_EQ(0, label->pixelSize().cy);
 }
 
 TEST(ComponentScaleConversions, TruncateInSinglePrecision)
@@ -148,9 +144,8 @@ TEST(DpiAwareness, RunsAndLeavesAUsableScale)
 {
     QEL::enableDpiAwareness();
     QEL::enableDpiAwareness();
-    const float scale = QEL::screenScaleFactor();
-    EXPECT_GE(scale, 1.0f);
-    EXPECT_LE(scale, 5.0f);
+    // Wine 8's GetScaleFactorForMonitor answers 100 at any DPI: the table's 1.0.
+    EXPECT_EQ(1.0f, QEL::screenScaleFactor());
 }
 
 using WidgetGeometry = ToolkitTest;
@@ -162,12 +157,8 @@ TEST_F(WidgetGeometry, MoveAndResizeConvertWithTheScale)
     label->scale = 1.25f;
     label->move(10, 70);
     label->resize(50, 50);
-    RECT rect;
-    GetWindowRect(label->hwnd(), &rect);
-    POINT origin = {rect.left, rect.top};
-    ScreenToClient(window.hwnd(), &origin);
-    EXPECT_EQ(12, origin.x);
-    EXPECT_EQ(87, origin.y);
+    EXPECT_EQ(12, positionInParent(*label).x);
+    EXPECT_EQ(87, positionInParent(*label).y);
     EXPECT_EQ(62, label->pixelSize().cx);
     EXPECT_EQ(49, label->logicalSize().cx);  // 62 / 1.25 = 49.6
 }
@@ -180,13 +171,7 @@ TEST_F(WidgetGeometry, CenterRowAndLayoutRow)
     left->resize(200, 50);
     right->resize(200, 50);
     window.centerRow(180, 10, {left, right});
-    auto positionOf = [&](QEL::Widget* widget) {
-        RECT rect;
-        GetWindowRect(widget->hwnd(), &rect);
-        POINT origin = {rect.left, rect.top};
-        ScreenToClient(window.hwnd(), &origin);
-        return origin;
-    };
+    auto positionOf = [](QEL::Widget* widget) { return positionInParent(*widget); };
     EXPECT_EQ(120, positionOf(left).x);
     EXPECT_EQ(330, positionOf(right).x);
     EXPECT_EQ(180, positionOf(right).y);

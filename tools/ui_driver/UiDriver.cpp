@@ -32,28 +32,45 @@ HWND waitForMainWindow(DWORD timeoutMs)
     return nullptr;
 }
 
-void click(HWND window, POINT clientPoint)
+void moveMouseTo(HWND window, POINT clientPoint)
 {
     POINT screen = clientPoint;
     ClientToScreen(window, &screen);
     SetCursorPos(screen.x, screen.y);
     sendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, screen);
+}
+
+void pressLeftButton(bool down)
+{
+    sendMouse(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP, {});
+}
+
+void click(HWND window, POINT clientPoint)
+{
+    moveMouseTo(window, clientPoint);
     Sleep(40);
-    sendMouse(MOUSEEVENTF_LEFTDOWN, screen);
+    pressLeftButton(true);
     Sleep(40);
-    sendMouse(MOUSEEVENTF_LEFTUP, screen);
+    pressLeftButton(false);
     Sleep(60);
 }
 
 std::optional<std::wstring> clipboardText()
+{
+    std::optional<std::wstring> text = clipboardBlock();
+    if (text)
+        text->resize(wcsnlen(text->c_str(), text->size()));
+    return text;
+}
+
+std::optional<std::wstring> clipboardBlock()
 {
     for (int attempt = 0; attempt < 50; ++attempt) {
         if (OpenClipboard(nullptr)) {
             std::optional<std::wstring> text;
             if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
                 if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-                    const SIZE_T units = GlobalSize(data) / sizeof(wchar_t);
-                    text = std::wstring(chars, wcsnlen(chars, units));
+                    text = std::wstring(chars, GlobalSize(data) / sizeof(wchar_t));
                     GlobalUnlock(data);
                 }
             }

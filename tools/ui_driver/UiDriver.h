@@ -17,11 +17,18 @@ inline constexpr POINT closeButtonCentre = {430, 205};
 // The visible main window, waiting up to timeoutMs; null when none appears.
 HWND waitForMainWindow(DWORD timeoutMs);
 
+// Moves the real cursor onto a client point of a window, with a real mouse move.
+void moveMouseTo(HWND window, POINT clientPoint);
+// Presses or releases the real left mouse button where the cursor is.
+void pressLeftButton(bool down);
+
 // Moves the cursor onto a client point, presses and releases the left button.
 void click(HWND window, POINT clientPoint);
 
 // The clipboard's CF_UNICODETEXT, or nothing when it holds no text.
 std::optional<std::wstring> clipboardText();
+// The clipboard's whole CF_UNICODETEXT block, its terminator and anything after it included.
+std::optional<std::wstring> clipboardBlock();
 void clearClipboard();
 
 // Clicks "Copy to clipboard" and returns what arrived on the clipboard within
