@@ -34,16 +34,6 @@ std::wstring productLogPath()
     return diag::logFolderPath(diag::LogFolderLocalAppData) + L"\\Tervalis_Quorvel.log";
 }
 
-simulator::SimulatedUnit unitWithSerial(const std::wstring& serial)
-{
-    simulator::SimulatedUnit unit;
-    unit.manufacturer = app::makerManufacturer;
-    unit.product = L"Quorvel Motion";
-    unit.serial = serial;
-    unit.deviceString = L"e2e:" + serial;
-    return unit;
-}
-
 class Product : public ::testing::Test {
 protected:
     void TearDown() override
@@ -184,20 +174,20 @@ TEST_F(Product, WithoutServiceShowsCheckingThenNotFoundAndClosesCleanly)
 
 TEST_F(Product, ShowsTheServiceUnitsSerialAsItComesAndGoes)
 {
-    serve({unitWithSerial(L"QV24A7C1E900B3D51F06A2E8")});
+    serve({simulator::makeUnit(L"QV24A7C1E900B3D51F06A2E8")});
     launch();
     const std::wstring expected = L"QV24A7-C1E900-B3D51F-06A2E8";
     EXPECT_EQ(expected, waitForShown(expected));
     std::printf("start to window %lu ms, start to serial shown %lu ms\n", windowTick - startTick,
                 GetTickCount() - startTick);
 
-    server->setUnits({unitWithSerial(L"ABCDEFGHIJKLMNOPQR")});
+    server->setUnits({simulator::makeUnit(L"ABCDEFGHIJKLMNOPQR")});
     EXPECT_EQ(L"ABCDEF-GHIJKL-MNOPQR", shownAfterTicks());
 
-    server->setUnits({unitWithSerial(L"")});
+    server->setUnits({simulator::makeUnit(L"")});
     EXPECT_EQ(notFound, shownAfterTicks());
 
-    server->setUnits({unitWithSerial(L"FIRST1"), unitWithSerial(L"SECOND")});
+    server->setUnits({simulator::makeUnit(L"FIRST1"), simulator::makeUnit(L"SECOND")});
     EXPECT_EQ(L"FIRST1", shownAfterTicks());
     // The short text replaced the long one on screen: nothing of it is left beside it.
     const std::vector<unsigned> beside = uidriver::pixelRow(window, {200, 143}, 350);
@@ -206,7 +196,7 @@ TEST_F(Product, ShowsTheServiceUnitsSerialAsItComesAndGoes)
     server->stop();
     EXPECT_EQ(notFound, shownAfterTicks());
 
-    serve({unitWithSerial(L"BACKAGAIN")});
+    serve({simulator::makeUnit(L"BACKAGAIN")});
     EXPECT_EQ(L"BACKAG-AIN", shownAfterTicks());
 
     EXPECT_EQ(0u, closeAndWait());

@@ -57,7 +57,7 @@ TEST_F(Scan, ServiceWithNoDevicesSkipsWinUsbButNotHid)
 
 TEST_F(Scan, ServiceRecordsComeFirstAndSuppressTheirHidTwin)
 {
-    serve({unit(L"TWIN", 1), unit(L"SECOND", 1)});
+    serve({makeUnit(L"TWIN", 1), makeUnit(L"SECOND", 1)});
     sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"TWIN");
     runScan();
     ASSERT_EQ(2u, list.devices().size());
@@ -68,7 +68,7 @@ TEST_F(Scan, ServiceRecordsComeFirstAndSuppressTheirHidTwin)
 
 TEST_F(Scan, ServiceRecordWithTransportZeroNeverSuppresses)
 {
-    serve({unit(L"TWIN", 0)});
+    serve({makeUnit(L"TWIN", 0)});
     sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"TWIN");
     runScan();
     ASSERT_EQ(2u, list.devices().size());
@@ -102,7 +102,7 @@ TEST_F(Scan, ModeOneNeverEnumeratesWinUsb)
 TEST_F(Scan, ModeTwoNeverAsksTheService)
 {
     devices::discoveryMode = 2;
-    serve({unit(L"SVC")});
+    serve({makeUnit(L"SVC")});
     sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"USB");
     runScan();
     EXPECT_TRUE(server->requests().empty());
@@ -113,7 +113,7 @@ TEST_F(Scan, ModeTwoNeverAsksTheService)
 TEST_F(Scan, FailedAttemptsLeaveNoRecordBehind)
 {
     // The count fails twice, then the service answers: only the third answer counts.
-    serve({unit(L"A")}, {simulator::Fault{simulator::FaultKind::BadStatus,
+    serve({makeUnit(L"A")}, {simulator::Fault{simulator::FaultKind::BadStatus,
                                           service::QueryDeviceCount, -1, 1, 2}});
     runScan();
     ASSERT_EQ(1u, list.devices().size());
@@ -127,7 +127,7 @@ TEST_F(Scan, FailedAttemptsLeaveNoRecordBehind)
 
 TEST_F(Scan, ScanStartsFromAnEmptyList)
 {
-    serve({unit(L"A")});
+    serve({makeUnit(L"A")});
     runScan();
     runScan();
     EXPECT_EQ(1u, list.devices().size());

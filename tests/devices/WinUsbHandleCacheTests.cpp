@@ -73,19 +73,12 @@ TEST_F(HandleCache, PathsDifferingInCaseAreTwoEntries)
     EXPECT_EQ(2u, cache->entryCount());
 }
 
-TEST_F(HandleCache, OpensTheDeviceForOverlappedIo)
-{
-    WinUsbDeviceRef reference;
-    ASSERT_TRUE(reference.open(pathB));  // the simulated WinUSB refuses a non-overlapped file
-    WinUsbDeviceLock lock(reference);
-    EXPECT_NE(nullptr, lock.interfaceHandle);
-}
-
 TEST_F(HandleCache, LockReleasedFirstThenReference)
 {
     WinUsbDeviceRef reference;
     ASSERT_TRUE(reference.open(pathA));
     WinUsbDeviceLock lock(reference);
+    EXPECT_NE(nullptr, lock.interfaceHandle);  // the simulated WinUSB refuses a non-overlapped file
     EXPECT_TRUE(cache->isBusy(reference.entryId));
     lock.release();
     EXPECT_EQ(1u, cache->entryCount());  // still referenced
@@ -106,19 +99,9 @@ TEST_F(HandleCache, ReferenceReleasedWhileLockedClosesAtUnlock)
     EXPECT_EQ(1, sim.count("WinUsb_Free"));
 }
 
-TEST_F(HandleCache, DiscardClosesAtOnceDespiteRemainingReference)
-{
-    WinUsbDeviceRef reference;
-    ASSERT_TRUE(reference.open(pathA));
-    WinUsbDeviceLock lock(reference);
-    lock.discard = true;
-    lock.release();
-    EXPECT_EQ(0u, cache->entryCount());
-    reference.release();  // finds nothing and does nothing
-    EXPECT_EQ(1, sim.count("CloseHandle"));
-}
-
-TEST_F(HandleCache, LockOnAVanishedEntryHasNullHandle)
+// A discarded lock closes the device although references remain; a lock made
+// later from one of them has a null handle, and their releases find nothing.
+TEST_F(HandleCache, DiscardClosesAtOnceDespiteRemainingReferences)
 {
     WinUsbDeviceRef reference;
     WinUsbDeviceRef other;
@@ -128,8 +111,13 @@ TEST_F(HandleCache, LockOnAVanishedEntryHasNullHandle)
         WinUsbDeviceLock discarding(reference);
         discarding.discard = true;
     }
+    EXPECT_EQ(0u, cache->entryCount());
     WinUsbDeviceLock late(other);
     EXPECT_EQ(nullptr, late.interfaceHandle);
+    late.release();
+    reference.release();
+    other.release();
+    EXPECT_EQ(1, sim.count("CloseHandle"));
 }
 
 TEST_F(HandleCache, FailedOpenUsesUpNoId)

@@ -21,20 +21,7 @@ inline std::wstring uniquePipeName()
            + std::to_wstring(++counter);
 }
 
-inline simulator::SimulatedUnit unit(const std::wstring& serial, std::uint8_t kind = 1,
-                                     std::uint32_t productId = 0xA110,
-                                     const std::wstring& product = L"Quorvel Motion")
-{
-    simulator::SimulatedUnit u;
-    u.vendorId = 0x0483;
-    u.productId = productId;
-    u.kind = kind;
-    u.manufacturer = app::makerManufacturer;
-    u.product = product;
-    u.serial = serial;
-    u.deviceString = L"svc:" + serial;
-    return u;
-}
+using simulator::makeUnit;
 
 class ServiceFixture : public ::testing::Test {
 protected:

@@ -54,7 +54,7 @@ class Simulator : public ServiceFixture {};
 
 TEST_F(Simulator, ServesSeveralClientsAtOnce)
 {
-    serve({unit(L"A"), unit(L"B")});
+    serve({makeUnit(L"A"), makeUnit(L"B")});
     std::vector<std::thread> clients;
     std::atomic<int> complete{0};
     for (int i = 0; i < 4; ++i) {
@@ -74,7 +74,7 @@ TEST_F(Simulator, ServesSeveralClientsAtOnce)
 
 TEST_F(Simulator, StopsWithAClientStillConnected)
 {
-    serve({unit(L"A")});
+    serve({makeUnit(L"A")});
     service::ServicePipe idle(pipeName);
     ASSERT_TRUE(idle.connect());
     const DWORD start = GetTickCount();

@@ -36,16 +36,6 @@ const std::wstring shownB = L"KPX000-000000-000000-000042";
 const std::wstring notFound = L"(no motion unit has been found)";
 const std::wstring checking = L"(checking...)";
 
-SimulatedUnit unit(const std::wstring& serial, const wchar_t* manufacturer)
-{
-    SimulatedUnit u;
-    u.manufacturer = manufacturer;
-    u.product = L"Quorvel Motion";
-    u.serial = serial;
-    u.deviceString = L"soak:" + serial;
-    return u;
-}
-
 struct Phase {
     const wchar_t* name;
     std::vector<SimulatedUnit> units;
@@ -57,8 +47,8 @@ struct Phase {
 
 std::vector<Phase> phases()
 {
-    const SimulatedUnit a = unit(serialA, app::makerManufacturer);
-    const SimulatedUnit b = unit(serialB, app::partnerManufacturer);
+    const SimulatedUnit a = simulator::makeUnit(serialA);
+    const SimulatedUnit b = simulator::makeUnit(serialB, 1, 0xA110, L"Quorvel Motion", app::partnerManufacturer);
     return {
         {L"normal unit", {a}, {}, 0, true, false},
         {L"two units", {b, a}, {}, 0, true, false},

@@ -235,10 +235,8 @@ TEST_F(BitmapResource, LoadsThePngResourceIntoABitmapOfItsOwn)
     Gdiplus::Color drawn;
     canvas.GetPixel(5, 20, &drawn);
     EXPECT_EQ(0xFFF28C28u, drawn.GetValue());
-}
 
-TEST_F(BitmapResource, MissingOrNullNamesGiveNull)
-{
+    // Missing or null names give null.
     HINSTANCE self = GetModuleHandleW(nullptr);
     EXPECT_EQ(nullptr, QEL::loadBitmapResource(self, nullptr, L"PNG"));
     EXPECT_EQ(nullptr, QEL::loadBitmapResource(self, MAKEINTRESOURCEW(102), nullptr));

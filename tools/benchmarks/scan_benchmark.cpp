@@ -31,16 +31,6 @@ void scan()
     list.scan(app::platformIdFilter, app::platformStringFilter);
 }
 
-simulator::SimulatedUnit benchUnit(int n)
-{
-    simulator::SimulatedUnit unit;
-    unit.manufacturer = app::makerManufacturer;
-    unit.product = L"Quorvel Motion";
-    unit.serial = L"BENCH" + std::to_wstring(n) + L"00000000000000000";
-    unit.deviceString = L"bench:" + std::to_wstring(n);
-    return unit;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -68,7 +58,7 @@ int main(int argc, char** argv)
         simulator::SimulatorConfig config;
         config.pipeName = service::servicePipeName();
         for (int i = 0; i < units; ++i)
-            config.units.push_back(benchUnit(i));
+            config.units.push_back(simulator::makeUnit(L"BENCH" + std::to_wstring(i) + L"00000000000000000"));
         simulator::PlatformServiceSimulator server(config);
         if (!server.start()) {
             std::printf("cannot start the simulator\n");

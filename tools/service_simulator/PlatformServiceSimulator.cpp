@@ -49,6 +49,12 @@ public:
 
 } // namespace
 
+SimulatedUnit makeUnit(const std::wstring& serial, std::uint8_t kind, std::uint32_t productId,
+                       const std::wstring& product, const std::wstring& manufacturer)
+{
+    return {0x0483, productId, kind, manufacturer, product, serial, L"sim:" + serial};
+}
+
 bool parseUnit(const std::wstring& text, SimulatedUnit& unit)
 {
     const std::vector<std::wstring> fields = split(text, L',');

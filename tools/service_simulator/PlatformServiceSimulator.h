@@ -2,6 +2,8 @@
 // units, any number of connections at once, and injects faults on request.
 #pragma once
 
+#include "app/Catalogue.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -62,6 +64,13 @@ struct SimulatorConfig {
     // so that a client's write stays pending meanwhile (0: reads at once).
     DWORD holdReadsMs = 0;
 };
+
+// A unit with the given serial, "sim:" and the serial as its device string, and
+// otherwise the maker's platform unless said otherwise.
+SimulatedUnit makeUnit(const std::wstring& serial, std::uint8_t kind = 1,
+                       std::uint32_t productId = 0xA110,
+                       const std::wstring& product = L"Quorvel Motion",
+                       const std::wstring& manufacturer = app::makerManufacturer);
 
 // Parses "vendor,product,kind,manufacturer,product,serial,device" (ids in hex).
 bool parseUnit(const std::wstring& text, SimulatedUnit& unit);
