@@ -73,6 +73,45 @@ TEST_F(Painting, LabelTextIsDrawnInItsColour)
     EXPECT_GT(reddish, 50);
 }
 
+// The box around the dark pixels of a window: {left, top, right, bottom}, inclusive.
+RECT inkBox(HWND hwnd, int width, int height)
+{
+    RECT box = {width, height, -1, -1};
+    for (int y = 0; y < height; ++y) {
+        const std::vector<unsigned> row = uidriver::pixelRow(hwnd, {0, y}, width);
+        for (int x = 0; x < width; ++x)
+            if (row[x] < 0x404040u)  // black ink, not the white or grey fill
+                box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                       std::max<LONG>(box.right, x), std::max<LONG>(box.bottom, y)};
+    }
+    return box;
+}
+
+// A label's default text is black, 8 pixels high, from the top left, wrapped at
+// its width; a button centres its text.
+TEST_F(Painting, DefaultLabelLookAndCentredButtonText)
+{
+    TestWindow window(10, 10, 200, 120);
+    auto* label = new QEL::Label(&window);
+    label->resize(60, 50);
+    label->setBackground(Gdiplus::SolidBrush(Gdiplus::Color(0xFFFFFFFF)));
+    label->setText(L"HHHH HHHH HHHH");
+    auto* button = new QEL::Button(&window);
+    button->move(70, 0);
+    button->resize(120, 40);
+    button->setColor(Gdiplus::Color(0xFF000000));
+    button->setText(L"HH");
+    repaint(window.hwnd());
+    const RECT text = inkBox(label->hwnd(), 60, 50);
+    EXPECT_LE(text.left, 3);
+    EXPECT_LE(text.top, 3);
+    EXPECT_GE(text.bottom, 12);  // a second line: wrapped
+    EXPECT_LT(text.bottom, 30);  // lines of an 8-pixel font
+    const RECT centred = inkBox(button->hwnd(), 120, 40);
+    EXPECT_NEAR(60, (centred.left + centred.right) / 2, 3);
+    EXPECT_NEAR(20, (centred.top + centred.bottom) / 2, 3);
+}
+
 TEST_F(Painting, FontFallsBackWhenTheFamilyIsMissing)
 {
     for (const wchar_t* family : {L"Verdana", L"Arial", L"No Such Family At All"}) {
