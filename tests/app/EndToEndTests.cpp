@@ -12,6 +12,8 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <array>
+#include <set>
 
 using namespace testing_support;
 
@@ -49,10 +51,10 @@ protected:
     }
 
     // Starts the tool minimised and with arguments it must ignore.
-    void launch()
+    void launch(const std::wstring& exe = productPath())
     {
         startTick = GetTickCount();
-        std::wstring commandLine = L"\"" + productPath() + L"\" --ignored argument /x";
+        std::wstring commandLine = L"\"" + exe + L"\" --ignored argument /x";
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -170,6 +172,49 @@ TEST_F(Product, WithoutServiceShowsCheckingThenNotFoundAndClosesCleanly)
     EXPECT_GT(destroyed, whole.find("A: PID: "));
     // The service was absent on every tick.
     EXPECT_GE(countOf(whole, "E: GEC:2003, X:2\r\n"), 6);
+}
+
+// The product at other scales, from a stand-in Shcore.dll that a per-program
+// override selects for a copy of the product beside it: the window and every
+// child, in pixels, with the sizes and the spacing truncated as they are scaled.
+TEST_F(Product, ScalesTheWindowAndItsChildren)
+{
+    const std::wstring standIns = productPath().substr(0, productPath().rfind(L"\\app\\"))
+                                  + L"\\tests\\standins";
+    ASSERT_TRUE(CopyFileW(productPath().c_str(), (standIns + L"\\Tervalis_Quorvel.exe").c_str(), FALSE));
+    const wchar_t* const overrides = L"Software\\Wine\\AppDefaults\\Tervalis_Quorvel.exe\\DllOverrides";
+    const wchar_t order[] = L"native,builtin";
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, overrides, L"shcore", REG_SZ, order, sizeof order));
+    const struct {
+        const wchar_t* factor;
+        SIZE window;
+        std::set<std::array<LONG, 4>> children;  // x, y, width, height in the client area
+    } cases[] = {{L"125", {812, 290}, {{10, 12, 800, 62}, {12, 87, 800, 62}, {12, 168, 56, 50},
+                                       {82, 168, 612, 50}, {147, 225, 250, 62}, {412, 225, 250, 62}}},
+                 {L"150", {975, 348}, {{12, 15, 960, 75}, {15, 105, 960, 75}, {15, 202, 67, 60},
+                                       {103, 202, 735, 60}, {175, 270, 300, 75}, {498, 270, 300, 75}}}};
+    for (const auto& c : cases) {
+        SetEnvironmentVariableW(L"QUORVEL_TEST_SCALE_FACTOR", c.factor);
+        launch(standIns + L"\\Tervalis_Quorvel.exe");
+        SetEnvironmentVariableW(L"QUORVEL_TEST_SCALE_FACTOR", nullptr);
+        RECT rect;
+        GetWindowRect(window, &rect);
+        EXPECT_EQ(c.window.cx, rect.right - rect.left);
+        EXPECT_EQ(c.window.cy, rect.bottom - rect.top);
+        std::set<std::array<LONG, 4>> children;
+        for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            GetWindowRect(child, &rect);
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+            children.insert({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
+        }
+        EXPECT_EQ(c.children, children);
+        TerminateProcess(process.hProcess, 0);
+        WaitForSingleObject(process.hProcess, 5000);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        process = {};
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Tervalis_Quorvel.exe");
 }
 
 TEST_F(Product, ShowsTheServiceUnitsSerialAsItComesAndGoes)
