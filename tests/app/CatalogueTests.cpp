@@ -54,14 +54,11 @@ INSTANTIATE_TEST_SUITE_P(
                       StringCase{L"Tervalis", L"Emberloa", true},
                       StringCase{L"Other", L"Emberload", false}));
 
-TEST(PlatformStringFilterIdentifiers, AreIgnored)
+// The identifiers are ignored, and a string is not cut at an embedded NUL.
+TEST(PlatformStringFilterEdges, IdentifiersIgnoredAndNulKept)
 {
     EXPECT_TRUE(platformStringFilter(0, 0, L"Tervalis", L"X"));
     EXPECT_TRUE(platformStringFilter(0xFFFFFFFF, 1, L"KPX", L"X"));
-}
-
-TEST(PlatformStringFilterEmbeddedNul, IsNotCutAtTheNul)
-{
     EXPECT_FALSE(platformStringFilter(0x0483, 0xA110, std::wstring(L"KPX\0!", 5), L"X"));
     EXPECT_TRUE(platformStringFilter(0x0483, 0xA110, L"KPX", std::wstring(L"Emberload\0", 10)));
 }

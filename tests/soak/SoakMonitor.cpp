@@ -9,6 +9,7 @@
 #include "app/Catalogue.h"
 #include "diag/Log.h"
 #include "service/ServiceProtocol.h"
+#include "support/Files.h"
 
 #include <windows.h>
 
@@ -25,6 +26,8 @@
 
 namespace {
 
+using testing_support::countOf;
+using testing_support::narrow;
 using simulator::Fault;
 using simulator::FaultKind;
 using simulator::SimulatedUnit;
@@ -127,30 +130,6 @@ std::wstring defaultExe()
     return path + L"\\app\\Tervalis_Quorvel_soak.exe";
 }
 
-std::string readFrom(const std::wstring& path, std::size_t offset)
-{
-    std::string bytes;
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        std::fseek(file, 0, SEEK_END);
-        const long size = std::ftell(file);
-        if (size > static_cast<long>(offset)) {
-            bytes.resize(static_cast<std::size_t>(size) - offset);
-            std::fseek(file, static_cast<long>(offset), SEEK_SET);
-            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-        }
-        std::fclose(file);
-    }
-    return bytes;
-}
-
-std::size_t countOf(const std::string& text, const std::string& needle)
-{
-    std::size_t n = 0;
-    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
-        ++n;
-    return n;
-}
-
 struct Checks {
     int passed = 0;
     int failed = 0;
@@ -160,14 +139,6 @@ struct Checks {
         ok ? ++passed : ++failed;
     }
 };
-
-std::string narrow(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t c : text)
-        out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-    return out;
-}
 
 } // namespace
 
@@ -184,13 +155,7 @@ int wmain(int argc, wchar_t** argv)
     const DWORD totalMs = static_cast<DWORD>(minutes * 60000);
     const DWORD sampleMs = totalMs >= 120000 ? 60000 : std::max<DWORD>(totalMs / 4, 5000);
     const std::wstring logPath = diag::logFolderPath(diag::LogFolderLocalAppData) + L"\\Tervalis_Quorvel.log";
-    FILE* existing = _wfopen(logPath.c_str(), L"rb");
-    std::size_t logStart = 0;
-    if (existing) {
-        std::fseek(existing, 0, SEEK_END);
-        logStart = static_cast<std::size_t>(std::ftell(existing));
-        std::fclose(existing);
-    }
+    const std::size_t logStart = testing_support::readFileBytes(logPath).size();
 
     Scenario scenario(8000);
     scenario.start();
@@ -276,8 +241,8 @@ int wmain(int argc, wchar_t** argv)
         GetExitCodeProcess(process.hProcess, &code);
         checks.expect(ended && code == 0, "Close ends the tool with exit code 0");
     }
-    const std::string log = readFrom(logPath, logStart);
-    std::printf("log entries: 2002 x%zu, 2003 x%zu, 2004 x%zu, 2005 x%zu, 2006 x%zu\n",
+    const std::string log = testing_support::readFileBytes(logPath).substr(logStart);
+    std::printf("log entries: 2002 x%d, 2003 x%d, 2004 x%d, 2005 x%d, 2006 x%d\n",
                 countOf(log, "GEC:2002"), countOf(log, "GEC:2003, X:2\r\n"), countOf(log, "GEC:2004"),
                 countOf(log, "GEC:2005"), countOf(log, "GEC:2006"));
     checks.expect(countOf(log, "GEC:2003, X:2\r\n") > 0, "absent service logged as 2003 with error 2");

@@ -1,9 +1,10 @@
-// Small file helpers for tests that check what the program wrote.
+// Small file and text helpers for tests that check what the program wrote.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace testing_support {
@@ -15,25 +16,14 @@ inline bool fileExists(const std::wstring& path)
 
 inline std::string readFileBytes(const std::wstring& path)
 {
-    std::string bytes;
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        char chunk[65536];
-        size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-            bytes.append(chunk, n);
-        std::fclose(file);
-    }
-    return bytes;
+    std::ifstream file(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 inline bool writeFileBytes(const std::wstring& path, const std::string& bytes)
 {
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    if (!file)
-        return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    std::fclose(file);
-    return ok;
+    std::ofstream file(path.c_str(), std::ios::binary);
+    return static_cast<bool>(file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
 }
 
 inline long long fileSizeOf(const std::wstring& path)
@@ -42,6 +32,15 @@ inline long long fileSizeOf(const std::wstring& path)
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
         return -1;
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// UTF-16 text as ASCII for messages and call records; other characters become '?'.
+inline std::string narrow(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    return out;
 }
 
 // Counts non-overlapping occurrences of needle in text.

@@ -45,14 +45,6 @@ const std::size_t detailPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W,
 
 } // namespace
 
-std::string narrow(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t c : text)
-        out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-    return out;
-}
-
 StringDescriptor StringDescriptor::of(const std::wstring& text)
 {
     StringDescriptor descriptor;
@@ -217,7 +209,7 @@ BOOL SimulatedDevices::SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DAT
     interfaceData->InterfaceClassGuid = *interfaceClass;
     interfaceData->Flags = SPINT_ACTIVE;
     interfaceData->Reserved = state->members[memberIndex] + 1;
-    return TRUE;
+    return succeed();
 }
 
 BOOL SimulatedDevices::SetupDiGetDeviceInterfaceDetailW(HDEVINFO set,
@@ -256,7 +248,7 @@ BOOL SimulatedDevices::SetupDiGetDeviceInterfaceDetailW(HDEVINFO set,
         deviceInfo->DevInst = static_cast<DWORD>(interfaceData->Reserved);
     }
     std::memcpy(detail->DevicePath, device.path.c_str(), (device.path.size() + 1) * sizeof(wchar_t));
-    return TRUE;
+    return succeed();
 }
 
 BOOL SimulatedDevices::SetupDiDestroyDeviceInfoList(HDEVINFO set)
@@ -269,7 +261,7 @@ BOOL SimulatedDevices::SetupDiDestroyDeviceInfoList(HDEVINFO set)
         return fail(ERROR_INVALID_HANDLE);
     }
     state->live = false;
-    return TRUE;
+    return succeed();
 }
 
 HANDLE SimulatedDevices::CreateFileW(LPCWSTR path, DWORD access, DWORD share,
@@ -306,7 +298,7 @@ BOOL SimulatedDevices::CloseHandle(HANDLE handle)
         ++badReleases_;
         return fail(ERROR_INVALID_HANDLE);
     }
-    return TRUE;
+    return succeed();
 }
 
 void SimulatedDevices::HidD_GetHidGuid(GUID* hidGuid)
@@ -328,7 +320,7 @@ BOOLEAN SimulatedDevices::HidD_GetAttributes(HANDLE handle, PHIDD_ATTRIBUTES att
     attributes->VendorID = device->vendorId;
     attributes->ProductID = device->productId;
     attributes->VersionNumber = 0x0100;
-    return TRUE;
+    return succeed();
 }
 
 BOOLEAN SimulatedDevices::hidString(const char* name, HANDLE handle, HidString SimDevice::*field,
@@ -341,7 +333,7 @@ BOOLEAN SimulatedDevices::hidString(const char* name, HANDLE handle, HidString S
         return fail(ERROR_INVALID_PARAMETER);
     if (device->brokenStringsAboveUsbLimit && length > 126 * sizeof(wchar_t)) {
         std::memcpy(buffer, L"\xFFFD\xFFFD", 3 * sizeof(wchar_t));
-        return TRUE;
+        return succeed();
     }
     const HidString& string = device->*field;
     switch (string.mode) {
@@ -350,7 +342,7 @@ BOOLEAN SimulatedDevices::hidString(const char* name, HANDLE handle, HidString S
     case HidString::FillWithoutNul:
         for (ULONG i = 0; i < length / 2; ++i)
             static_cast<wchar_t*>(buffer)[i] = L'Z';
-        return TRUE;
+        return succeed();
     case HidString::Value:
         break;
     }
@@ -358,7 +350,7 @@ BOOLEAN SimulatedDevices::hidString(const char* name, HANDLE handle, HidString S
     if (bytes > length)
         return fail(ERROR_INVALID_USER_BUFFER);
     std::memcpy(buffer, string.value.c_str(), bytes);
-    return TRUE;
+    return succeed();
 }
 
 BOOLEAN SimulatedDevices::HidD_GetManufacturerString(HANDLE device, PVOID buffer, ULONG length)
@@ -392,7 +384,7 @@ BOOL SimulatedDevices::WinUsb_Initialize(HANDLE handle, PWINUSB_INTERFACE_HANDLE
     winUsb_[winUsb] = files_[reinterpret_cast<std::uintptr_t>(handle)].device;
     *interfaceHandle = reinterpret_cast<WINUSB_INTERFACE_HANDLE>(winUsb);
     g_failNextAllocation = device->outOfMemoryAfterInitialize;  // last: nothing here allocates after it
-    return TRUE;
+    return succeed();
 }
 
 BOOL SimulatedDevices::WinUsb_GetDescriptor(WINUSB_INTERFACE_HANDLE interfaceHandle, UCHAR type,
@@ -427,7 +419,7 @@ BOOL SimulatedDevices::WinUsb_GetDescriptor(WINUSB_INTERFACE_HANDLE interfaceHan
         count = std::min(count, descriptor.shortTransfer);
     std::memcpy(buffer, descriptor.bytes.data(), count);
     *transferred = count;
-    return TRUE;
+    return succeed();
 }
 
 void SimulatedDevices::Sleep(DWORD milliseconds)
@@ -449,7 +441,7 @@ BOOL SimulatedDevices::WinUsb_Free(WINUSB_INTERFACE_HANDLE interfaceHandle)
         return fail(ERROR_INVALID_HANDLE);
     }
     winUsb_.erase(found);
-    return TRUE;
+    return succeed();
 }
 
 } // namespace testing_support

@@ -5,6 +5,7 @@
 
 #include "devices/DeviceSystem.h"
 #include "devices/WinUsbIds.h"
+#include "support/Files.h"
 
 #include <cstdint>
 #include <deque>
@@ -152,6 +153,13 @@ private:
         ::SetLastError(error);
         return FALSE;
     }
+    // A successful call leaves a value no caller may act on, so code that reads
+    // the last error after a success cannot pass on a stale one.
+    BOOL succeed()
+    {
+        ::SetLastError(0xdeadbeef);
+        return TRUE;
+    }
 
     std::recursive_mutex mutex_;
     std::deque<SimDevice> devices_;  // stable references for addHid and addWinUsb
@@ -165,6 +173,5 @@ private:
     int badReleases_ = 0;
 };
 
-std::string narrow(const std::wstring& text);
 
 } // namespace testing_support

@@ -50,37 +50,16 @@ TEST_F(Painting, LabelBackgroundFillsAndEmptyTextDrawsNothingElse)
             EXPECT_EQ(0x1F7A3Du, screenPixel(label->hwnd(), x, y)) << x << "," << y;
 }
 
-TEST_F(Painting, LabelTextIsDrawnInItsColour)
-{
-    TestWindow window(10, 10, 200, 120);
-    auto* label = new QEL::Label(&window);
-    label->resize(180, 60);
-    label->setBackground(Gdiplus::SolidBrush(Gdiplus::Color(0xFFFFFFFF)));
-    auto font = QEL::makeFont(L"Verdana", 40.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
-    label->setFont(*font);
-    font.reset();  // the label keeps its own copy
-    label->setColor(Gdiplus::Color(0xFFFF0000));
-    label->setText(L"HHH");
-    EXPECT_EQ(L"HHH", label->text());
-    repaint(window.hwnd());
-    int reddish = 0;
-    for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 180; x += 2) {
-            const unsigned p = screenPixel(label->hwnd(), x, y);
-            if ((p >> 16) > 0xC0 && ((p >> 8) & 0xFF) < 0x40)
-                ++reddish;
-        }
-    EXPECT_GT(reddish, 50);
-}
-
-// The box around the dark pixels of a window: {left, top, right, bottom}, inclusive.
-RECT inkBox(HWND hwnd, int width, int height)
+// The box around the pixels of a window that isInk accepts (by default black
+// ink, not a white or grey fill): {left, top, right, bottom}, inclusive.
+RECT inkBox(HWND hwnd, int width, int height,
+            bool (*isInk)(unsigned) = [](unsigned p) { return p < 0x404040u; })
 {
     RECT box = {width, height, -1, -1};
     for (int y = 0; y < height; ++y) {
         const std::vector<unsigned> row = uidriver::pixelRow(hwnd, {0, y}, width);
         for (int x = 0; x < width; ++x)
-            if (row[x] < 0x404040u)  // black ink, not the white or grey fill
+            if (isInk(row[x]))
                 box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
                        std::max<LONG>(box.right, x), std::max<LONG>(box.bottom, y)};
     }
@@ -110,6 +89,26 @@ TEST_F(Painting, DefaultLabelLookAndCentredButtonText)
     const RECT centred = inkBox(button->hwnd(), 120, 40);
     EXPECT_NEAR(60, (centred.left + centred.right) / 2, 3);
     EXPECT_NEAR(20, (centred.top + centred.bottom) / 2, 3);
+}
+
+TEST_F(Painting, LabelTextIsDrawnInItsColour)
+{
+    TestWindow window(10, 10, 200, 120);
+    auto* label = new QEL::Label(&window);
+    label->resize(180, 60);
+    label->setBackground(Gdiplus::SolidBrush(Gdiplus::Color(0xFFFFFFFF)));
+    auto font = QEL::makeFont(L"Verdana", 40.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    label->setFont(*font);
+    font.reset();  // the label keeps its own copy
+    label->setColor(Gdiplus::Color(0xFFFF0000));
+    label->setText(L"HHH");
+    EXPECT_EQ(L"HHH", label->text());
+    repaint(window.hwnd());
+    const RECT red = inkBox(label->hwnd(), 180, 60, [](unsigned p) {
+        return (p >> 16) > 0xC0 && ((p >> 8) & 0xFF) < 0x40;
+    });
+    EXPECT_GT(red.right - red.left, 40);  // three 40-pixel letters in red
+    EXPECT_GT(red.bottom - red.top, 20);
 }
 
 TEST_F(Painting, FontFallsBackWhenTheFamilyIsMissing)
