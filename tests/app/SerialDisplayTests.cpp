@@ -1,5 +1,7 @@
 #include "UiDriver.h"
+#include "app/MainWindow.h"
 #include "app/SerialDisplay.h"
+#include "toolkit/Application.h"
 
 #include <gtest/gtest.h>
 
@@ -58,14 +60,11 @@ protected:
     HWND owner = nullptr;
 };
 
-TEST_F(Clipboard, CopiesTheTextWithItsTerminator)
+// The text up to its first NUL, with one terminator: exactly that block.
+TEST_F(Clipboard, CopiesTheTextWithItsTerminatorUpToTheFirstNul)
 {
     app::copyToClipboard(L"(checking...)", owner);
     EXPECT_EQ(std::wstring(L"(checking...)", 14), read());
-}
-
-TEST_F(Clipboard, StopsAtTheFirstNul)
-{
     app::copyToClipboard(std::wstring(L"ABC\0DEF", 7), owner);
     EXPECT_EQ(std::wstring(L"ABC", 4), read());
 }
@@ -93,6 +92,20 @@ TEST_F(Clipboard, HeldByAnotherProgram)
         CloseHandle(opened);
         EXPECT_EQ(std::wstring(c.expected, wcslen(c.expected) + 1), read()) << c.holdMs;
     }
+}
+
+// The main window scans on its timer, identifier 0, and on a timer message of
+// any other identifier too; a scan here finds no unit.
+TEST_F(Clipboard, MainWindowScansOnEveryTimerMessage)
+{
+    QEL::Application application(GetModuleHandleW(nullptr), 1);
+    app::MainWindow window;
+    window.copySerial();
+    EXPECT_EQ(std::wstring(L"(checking...)", 14), read());
+    EXPECT_TRUE(KillTimer(window.hwnd(), 0));
+    SendMessageW(window.hwnd(), WM_TIMER, 7, 0);
+    window.copySerial();
+    EXPECT_EQ(std::wstring(L"(no motion unit has been found)", 32), read());
 }
 
 } // namespace
