@@ -6,13 +6,16 @@ namespace {
 constexpr DWORD messageBytes = 264;
 }
 
-EchoPipe::EchoPipe(const std::wstring& name)
-    : name_(name),
-      server_(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
-                               PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096, 4096,
-                               0, nullptr)),
-      readDone_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+EchoPipe::EchoPipe(const std::wstring& name, bool serve)
+    : name_(name), readDone_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
+    if (!serve) {
+        openClient();
+        return;
+    }
+    server_ = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
+                               PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096, 4096,
+                               0, nullptr);
     // Serves one client at a time, and the next one after it goes.
     thread_ = std::thread([this] {
         while (!stopping_) {
@@ -34,6 +37,9 @@ EchoPipe::~EchoPipe()
 {
     stopping_ = true;
     CloseHandle(client_);
+    CloseHandle(readDone_);
+    if (!thread_.joinable())
+        return;
     // Wakes a server waiting for the next client.
     HANDLE last = CreateFileW(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
@@ -41,7 +47,6 @@ EchoPipe::~EchoPipe()
         CloseHandle(last);
     thread_.join();
     CloseHandle(server_);
-    CloseHandle(readDone_);
 }
 
 void EchoPipe::openClient()

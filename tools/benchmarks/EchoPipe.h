@@ -12,7 +12,9 @@ namespace bench {
 
 class EchoPipe {
 public:
-    explicit EchoPipe(const std::wstring& name);
+    // With serve false, only the client end: it connects to a server that is
+    // already there (the platform-service simulator), to time the client alone.
+    explicit EchoPipe(const std::wstring& name, bool serve = true);
     ~EchoPipe();
     EchoPipe(const EchoPipe&) = delete;
     EchoPipe& operator=(const EchoPipe&) = delete;
@@ -31,7 +33,7 @@ private:
     bool exchangeWith(HANDLE readDone);
 
     std::wstring name_;
-    HANDLE server_;
+    HANDLE server_ = INVALID_HANDLE_VALUE;
     HANDLE client_ = INVALID_HANDLE_VALUE;
     HANDLE readDone_;
     std::atomic<bool> stopping_{false};
