@@ -204,6 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadDescriptor{"ShortTransfer", {8, 3, 'A', 0, 'B', 0, 'C', 0},
                       StringDescriptor::InsufficientBuffer, 5, L"A"},
         BadDescriptor{"SingleByte", {8}, StringDescriptor::InsufficientBuffer, 0, L""},
+        BadDescriptor{"NothingTransferred", {8, 3, 'A', 0}, StringDescriptor::NothingTransferred, 0, L""},
         BadDescriptor{"TruncatedToBuffer",
                       [] {
                           std::vector<unsigned char> b = {200, 3};

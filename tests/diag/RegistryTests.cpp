@@ -32,8 +32,7 @@ TEST_F(LogLevelSetting, CurrentUserBeatsMachine)
 
 TEST_F(LogLevelSetting, MachineValueUsedWhenUserKeyHasNoValue)
 {
-    user.create();
-    user.setDword("Other", 7);
+    user.setDword("Other", 7);  // the user's key exists, without the value
     // HKLM's two views differ, under Wine as on Windows: only the 32-bit one counts.
     machine.setDword("LogLevel", 3, KEY_WOW64_32KEY);
     machine.setDword("LogLevel", 5, KEY_WOW64_64KEY);

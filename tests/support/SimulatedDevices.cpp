@@ -130,7 +130,6 @@ void SimulatedDevices::clearCalls()
 {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     calls_.clear();
-    openedPaths_.clear();
 }
 
 int SimulatedDevices::liveSets()
@@ -153,12 +152,6 @@ std::string SimulatedDevices::leftOver()
     if (badReleases_)
         report += std::to_string(badReleases_) + " release(s) of handles not open; ";
     return report;
-}
-
-std::vector<std::wstring> SimulatedDevices::openedPaths()
-{
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
-    return openedPaths_;
 }
 
 SimulatedDevices::SetState* SimulatedDevices::findSet(HDEVINFO set)
@@ -200,15 +193,23 @@ BOOL SimulatedDevices::SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DAT
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     record("SetupDiEnumDeviceInterfaces", nullptr);
     SetState* state = findSet(set);
-    if (!state || deviceInfo || !interfaceClass || !interfaceData)
+    if (!state || !interfaceClass || !interfaceData)
         return fail(ERROR_INVALID_PARAMETER);
-    if (interfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA))
+    if (interfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)
+        || (deviceInfo && deviceInfo->cbSize != sizeof(SP_DEVINFO_DATA)))
         return fail(ERROR_INVALID_USER_BUFFER);
-    if (memberIndex >= state->members.size())
+    // Only the interfaces of the class asked for, and of the one device when
+    // device-info data is given, count towards the member index.
+    std::vector<std::size_t> matching;
+    for (std::size_t member : state->members)
+        if (sameGuid(devices_[member].interfaceClass, *interfaceClass)
+            && (!deviceInfo || deviceInfo->DevInst == member + 1))
+            matching.push_back(member);
+    if (memberIndex >= matching.size())
         return fail(ERROR_NO_MORE_ITEMS);
     interfaceData->InterfaceClassGuid = *interfaceClass;
     interfaceData->Flags = SPINT_ACTIVE;
-    interfaceData->Reserved = state->members[memberIndex] + 1;
+    interfaceData->Reserved = matching[memberIndex] + 1;
     return succeed();
 }
 
@@ -268,8 +269,10 @@ HANDLE SimulatedDevices::CreateFileW(LPCWSTR path, DWORD access, DWORD share,
                                      LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags, HANDLE)
 {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
-    auto device = std::find_if(devices_.begin(), devices_.end(),
-                               [&](const SimDevice& d) { return d.path == path; });
+    // Device paths are names in the object namespace: matched without regard to case.
+    auto device = std::find_if(devices_.begin(), devices_.end(), [&](const SimDevice& d) {
+        return CompareStringOrdinal(d.path.c_str(), -1, path, -1, TRUE) == CSTR_EQUAL;
+    });
     record("CreateFileW", device == devices_.end() ? nullptr : &*device);
     if (device == devices_.end()) {
         ::SetLastError(ERROR_FILE_NOT_FOUND);
@@ -286,7 +289,6 @@ HANDLE SimulatedDevices::CreateFileW(LPCWSTR path, DWORD access, DWORD share,
     }
     const std::uintptr_t handle = nextHandle_++;
     files_[handle] = FileState{static_cast<std::size_t>(device - devices_.begin()), flags};
-    openedPaths_.push_back(device->path);
     return reinterpret_cast<HANDLE>(handle);
 }
 
@@ -329,7 +331,8 @@ BOOLEAN SimulatedDevices::hidString(const char* name, HANDLE handle, HidString S
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     SimDevice* device = deviceOfFile(handle);
     record(name, device);
-    if (!device || !buffer)
+    // The HID class driver refuses string buffers above 4093 bytes.
+    if (!device || !buffer || length > 4093)
         return fail(ERROR_INVALID_PARAMETER);
     if (device->brokenStringsAboveUsbLimit && length > 126 * sizeof(wchar_t)) {
         std::memcpy(buffer, L"\xFFFD\xFFFD", 3 * sizeof(wchar_t));
@@ -412,6 +415,10 @@ BOOL SimulatedDevices::WinUsb_GetDescriptor(WINUSB_INTERFACE_HANDLE interfaceHan
     }
     if (descriptor.mode == StringDescriptor::Fail)
         return fail(ERROR_GEN_FAILURE);
+    if (descriptor.mode == StringDescriptor::NothingTransferred) {
+        *transferred = 0;
+        return succeed();
+    }
     if (descriptor.mode == StringDescriptor::InsufficientBuffer && length < descriptor.bytes.size())
         return fail(ERROR_INSUFFICIENT_BUFFER);
     ULONG count = std::min<ULONG>(length, static_cast<ULONG>(descriptor.bytes.size()));

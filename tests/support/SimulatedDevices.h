@@ -38,6 +38,7 @@ struct StringDescriptor {
         InsufficientBuffer,  // a buffer smaller than the descriptor fails with ERROR_INSUFFICIENT_BUFFER
         Truncate,            // a smaller buffer gets the first bytes, successfully
         Fail,                // the request fails (ERROR_GEN_FAILURE)
+        NothingTransferred,  // the request succeeds with 0 bytes
     };
     std::vector<unsigned char> bytes;  // the whole descriptor as the device sends it
     Mode mode = InsufficientBuffer;
@@ -103,7 +104,6 @@ public:
     // Empty when every file, set and WinUSB interface was released exactly once;
     // otherwise what is left or was released twice.
     std::string leftOver();
-    std::vector<std::wstring> openedPaths();  // successful CreateFileW, in order
 
     // DeviceSystem
     HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND parent,
@@ -167,7 +167,6 @@ private:
     std::map<std::uintptr_t, FileState> files_;
     std::map<std::uintptr_t, std::size_t> winUsb_;
     std::vector<std::string> calls_;
-    std::vector<std::wstring> openedPaths_;
     std::uintptr_t nextHandle_ = 0x1000;
     DWORD classDevsError_ = 0;
     int badReleases_ = 0;

@@ -22,17 +22,6 @@ public:
     TestSettingsKey(const TestSettingsKey&) = delete;
     TestSettingsKey& operator=(const TestSettingsKey&) = delete;
 
-    // Creates the key with no values.
-    void create() const
-    {
-        for (REGSAM view : registryViews) {
-            HKEY key = nullptr;
-            if (RegCreateKeyExA(hive_, path_.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr,
-                                &key, nullptr) == ERROR_SUCCESS)
-                RegCloseKey(key);
-        }
-    }
-
     // Writes the value in both views, or only in onlyView when it is given.
     void setValue(const char* name, DWORD type, const void* data, DWORD size,
                   REGSAM onlyView = 0) const
