@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <regex>
 
 using namespace testing_support;
@@ -24,7 +26,13 @@ const wchar_t* const backupSuffixes[] = {L".bak", L".ba2", L".ba3", L".ba4", L".
 // Each test starts with no log file, no backups and a chosen LogLevel.
 class LogFile : public ::testing::Test {
 protected:
-    void SetUp() override { removeAll(); }
+    void SetUp() override
+    {
+        removeAll();
+        // Tests that lay out files before the first open need the folder; in a new
+        // prefix nothing has made it yet.
+        SHCreateDirectoryExW(nullptr, diag::logFolderPath(diag::LogFolderLocalAppData).c_str(), nullptr);
+    }
     void TearDown() override
     {
         diag::closeLog();

@@ -38,14 +38,11 @@ bool parseNumber(const std::wstring& text, int base, unsigned long long& value)
     return end && *end == L'\0';
 }
 
-class Event {
-public:
-    Event() : handle(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~Event() { CloseHandle(handle); }
-    Event(const Event&) = delete;
-    Event& operator=(const Event&) = delete;
-    HANDLE handle;
-};
+// A manual-reset event, not signalled.
+common::KernelHandle newEvent()
+{
+    return common::KernelHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
 
 } // namespace
 
@@ -120,14 +117,13 @@ bool parseFault(const std::wstring& text, Fault& fault)
 }
 
 PlatformServiceSimulator::PlatformServiceSimulator(SimulatorConfig config)
-    : config_(std::move(config)), stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    : config_(std::move(config)), stopEvent_(newEvent())
 {
 }
 
 PlatformServiceSimulator::~PlatformServiceSimulator()
 {
     stop();
-    CloseHandle(stopEvent_);
 }
 
 HANDLE PlatformServiceSimulator::createInstance()
@@ -147,7 +143,7 @@ bool PlatformServiceSimulator::start()
 {
     if (started_)
         return true;
-    ResetEvent(stopEvent_);
+    ResetEvent(stopEvent_.get());
     std::vector<HANDLE> instances;
     for (DWORD i = 0; i < instanceCount(); ++i) {
         HANDLE instance = createInstance();
@@ -169,7 +165,7 @@ void PlatformServiceSimulator::stop()
 {
     if (!started_)
         return;
-    SetEvent(stopEvent_);
+    SetEvent(stopEvent_.get());
     if (busyHolder_.joinable())
         busyHolder_.join();
     for (std::thread& worker : workers_)
@@ -187,17 +183,17 @@ void PlatformServiceSimulator::holdBusy()
         blocker = CreateFileW(config_.pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
         if (blocker == INVALID_HANDLE_VALUE
-            && WaitForSingleObject(stopEvent_, 5) == WAIT_OBJECT_0)
+            && WaitForSingleObject(stopEvent_.get(), 5) == WAIT_OBJECT_0)
             return;
     }
-    WaitForSingleObject(stopEvent_, config_.busyMs);
+    WaitForSingleObject(stopEvent_.get(), config_.busyMs);
     if (blocker != INVALID_HANDLE_VALUE)
         CloseHandle(blocker);
 }
 
 bool PlatformServiceSimulator::waitFor(HANDLE pipe, OVERLAPPED& overlapped, DWORD& transferred)
 {
-    const HANDLE events[2] = {overlapped.hEvent, stopEvent_};
+    const HANDLE events[2] = {overlapped.hEvent, stopEvent_.get()};
     if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
         CancelIo(pipe);
         GetOverlappedResult(pipe, &overlapped, &transferred, TRUE);
@@ -210,11 +206,11 @@ bool PlatformServiceSimulator::waitFor(HANDLE pipe, OVERLAPPED& overlapped, DWOR
 // offer the same instance again (which is what wakes a client waiting for it).
 void PlatformServiceSimulator::serveInstance(HANDLE pipe)
 {
-    Event connected;
-    while (WaitForSingleObject(stopEvent_, 0) != WAIT_OBJECT_0) {
+    const common::KernelHandle connected = newEvent();
+    while (WaitForSingleObject(stopEvent_.get(), 0) != WAIT_OBJECT_0) {
         OVERLAPPED overlapped = {};
-        overlapped.hEvent = connected.handle;
-        ResetEvent(connected.handle);
+        overlapped.hEvent = connected.get();
+        ResetEvent(connected.get());
         bool ready = ConnectNamedPipe(pipe, &overlapped) != FALSE;
         if (!ready) {
             const DWORD error = GetLastError();
@@ -230,7 +226,7 @@ void PlatformServiceSimulator::serveInstance(HANDLE pipe)
             }
         }
         if (!ready) {
-            if (WaitForSingleObject(stopEvent_, 5) == WAIT_OBJECT_0)
+            if (WaitForSingleObject(stopEvent_.get(), 5) == WAIT_OBJECT_0)
                 break;
             DisconnectNamedPipe(pipe);
             continue;
@@ -244,14 +240,14 @@ void PlatformServiceSimulator::serveInstance(HANDLE pipe)
 // Answers one client's requests until it goes, fails, or the server stops.
 void PlatformServiceSimulator::serveConnection(HANDLE pipe, std::uint32_t connection)
 {
-    Event ioDone;
+    const common::KernelHandle ioDone = newEvent();
     for (;;) {
-        if (config_.holdReadsMs && WaitForSingleObject(stopEvent_, config_.holdReadsMs) == WAIT_OBJECT_0)
+        if (config_.holdReadsMs && WaitForSingleObject(stopEvent_.get(), config_.holdReadsMs) == WAIT_OBJECT_0)
             break;
         unsigned char request[requestBufferBytes];
         OVERLAPPED overlapped = {};
-        overlapped.hEvent = ioDone.handle;
-        ResetEvent(ioDone.handle);
+        overlapped.hEvent = ioDone.get();
+        ResetEvent(ioDone.get());
         DWORD received = 0;
         bool ok = ReadFile(pipe, request, sizeof request, &received, &overlapped) != FALSE;
         if (!ok && GetLastError() == ERROR_IO_PENDING)
@@ -265,12 +261,12 @@ void PlatformServiceSimulator::serveConnection(HANDLE pipe, std::uint32_t connec
             replyTo(request, received, connection, delayMs, closeWithoutReply);
         if (closeWithoutReply)
             break;
-        if (delayMs && WaitForSingleObject(stopEvent_, delayMs) == WAIT_OBJECT_0)
+        if (delayMs && WaitForSingleObject(stopEvent_.get(), delayMs) == WAIT_OBJECT_0)
             break;
 
-        ResetEvent(ioDone.handle);
+        ResetEvent(ioDone.get());
         overlapped = {};
-        overlapped.hEvent = ioDone.handle;
+        overlapped.hEvent = ioDone.get();
         DWORD written = 0;
         ok = WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), &written,
                        &overlapped) != FALSE;

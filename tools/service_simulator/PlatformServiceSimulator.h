@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/Catalogue.h"
+#include "common/UniqueHandle.h"
 
 #include <windows.h>
 
@@ -108,7 +109,7 @@ private:
     SimulatorConfig config_;
     std::mutex mutex_;  // guards units, faults and requests
     std::vector<RecordedRequest> requests_;
-    HANDLE stopEvent_;
+    common::KernelHandle stopEvent_;
     std::vector<std::thread> workers_;
     std::thread busyHolder_;
     std::atomic<std::uint32_t> connections_{0};
