@@ -1,0 +1,200 @@
+#include "VirtualUnits.h"
+
+#include "common/UniqueHandle.h"
+
+#include <setupapi.h>
+
+#include <cwchar>
+#include <cwctype>
+
+namespace virtual_units {
+
+namespace {
+
+const GUID hidSetupClass = {0x745a17a0, 0x74d3, 0x11d0, {0xb6, 0xfe, 0x00, 0xa0, 0xc9, 0x0f, 0x57, 0xda}};
+const wchar_t* const hidHardwareId = L"root\\quorvel_test_hid_unit";
+
+void destroySet(HDEVINFO set) noexcept
+{
+    SetupDiDestroyDeviceInfoList(set);
+}
+void closeKey(HKEY key) noexcept
+{
+    RegCloseKey(key);
+}
+using DeviceSet = common::UniqueHandle<common::InvalidIsNone<HDEVINFO, destroySet>>;
+using Key = common::UniqueHandle<common::InvalidIsNone<HKEY, closeKey>>;
+
+// The folder with the INF files and drivers: this program's own, or its
+// "standins" subfolder (where the test programs find them).
+std::wstring unitFile(const wchar_t* name)
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder(self);
+    folder.resize(folder.rfind(L'\\'));
+    const std::wstring beside = folder + L"\\" + name;
+    return GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES ? beside
+                                                                          : folder + L"\\standins\\" + name;
+}
+
+bool writeSettings(HKEY key, const std::vector<std::wstring>& settings)
+{
+    for (const std::wstring& setting : settings) {
+        const std::size_t equals = setting.find(L'=');
+        if (equals == std::wstring::npos)
+            return false;
+        const std::wstring name = setting.substr(0, equals);
+        const std::wstring text = setting.substr(equals + 1);
+        const bool hex = name == L"VendorId" || name == L"ProductId";
+        wchar_t* end = nullptr;
+        const DWORD number = std::wcstoul(text.c_str(), &end, hex ? 16 : 10);
+        LSTATUS status;
+        if (hex || (!text.empty() && end && *end == L'\0' && name == L"FailStrings"))
+            status = RegSetValueExW(key, name.c_str(), 0, REG_DWORD,
+                                    reinterpret_cast<const BYTE*>(&number), sizeof number);
+        else
+            status = RegSetValueExW(key, name.c_str(), 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(text.c_str()),
+                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        if (status != ERROR_SUCCESS)
+            return false;
+    }
+    return true;
+}
+
+// The unit's set and its device-info data; false when there is no such unit.
+bool openUnit(const std::wstring& instanceId, DeviceSet& set, SP_DEVINFO_DATA& device)
+{
+    set.reset(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    device = {};
+    device.cbSize = sizeof device;
+    return set && SetupDiOpenDeviceInfoW(set.get(), instanceId.c_str(), nullptr, 0, &device);
+}
+
+Key openSettings(const DeviceSet& set, SP_DEVINFO_DATA& device, bool create)
+{
+    return Key(create ? SetupDiCreateDevRegKeyW(set.get(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV,
+                                                nullptr, nullptr)
+                      : SetupDiOpenDevRegKey(set.get(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV,
+                                             KEY_ALL_ACCESS));
+}
+
+} // namespace
+
+// Root device → hardware id → registered → settings → the INF as the only
+// driver source → compatible drivers → the class installer's chain, as
+// installing one device for its INF does on Windows.
+bool addHidUnit(const std::wstring& instanceId, const std::vector<std::wstring>& settings)
+{
+    DeviceSet set(SetupDiCreateDeviceInfoList(&hidSetupClass, nullptr));
+    SP_DEVINFO_DATA device = {};
+    device.cbSize = sizeof device;
+    if (!set || !SetupDiCreateDeviceInfoW(set.get(), instanceId.c_str(), &hidSetupClass, nullptr,
+                                          nullptr, 0, &device))
+        return false;
+    std::wstring hardwareIds = std::wstring(hidHardwareId) + L'\0';
+    if (!SetupDiSetDeviceRegistryPropertyW(set.get(), &device, SPDRP_HARDWAREID,
+                                           reinterpret_cast<const BYTE*>(hardwareIds.c_str()),
+                                           static_cast<DWORD>((hardwareIds.size() + 1) * sizeof(wchar_t)))
+        || !SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set.get(), &device))
+        return false;
+    {
+        const Key key = openSettings(set, device, true);
+        if (!key || !writeSettings(key.get(), settings))
+            return false;
+    }
+    SP_DEVINSTALL_PARAMS_W params = {};
+    params.cbSize = sizeof params;
+    if (!SetupDiGetDeviceInstallParamsW(set.get(), &device, &params))
+        return false;
+    wcsncpy(params.DriverPath, unitFile(L"hid_unit.inf").c_str(), MAX_PATH - 1);
+    params.Flags |= DI_ENUMSINGLEINF;
+    if (!SetupDiSetDeviceInstallParamsW(set.get(), &device, &params)
+        || !SetupDiBuildDriverInfoList(set.get(), &device, SPDIT_COMPATDRIVER))
+        return false;
+    for (DI_FUNCTION step : {DIF_SELECTBESTCOMPATDRV, DIF_ALLOW_INSTALL, DIF_INSTALLDEVICEFILES,
+                             DIF_REGISTER_COINSTALLERS, DIF_INSTALLINTERFACES, DIF_INSTALLDEVICE}) {
+        if (!SetupDiCallClassInstaller(step, set.get(), &device) && step == DIF_INSTALLDEVICE)
+            return false;
+    }
+    return true;
+}
+
+bool removeUnit(const std::wstring& instanceId)
+{
+    DeviceSet set;
+    SP_DEVINFO_DATA device;
+    return openUnit(instanceId, set, device) && SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &device);
+}
+
+bool changeSettings(const std::wstring& instanceId, const std::vector<std::wstring>& settings)
+{
+    DeviceSet set;
+    SP_DEVINFO_DATA device;
+    if (!openUnit(instanceId, set, device))
+        return false;
+    const Key key = openSettings(set, device, false);
+    return key && writeSettings(key.get(), settings);
+}
+
+bool readNumber(const std::wstring& instanceId, const std::wstring& name, DWORD& value)
+{
+    DeviceSet set;
+    SP_DEVINFO_DATA device;
+    if (!openUnit(instanceId, set, device))
+        return false;
+    const Key key = openSettings(set, device, false);
+    DWORD size = sizeof value;
+    value = 0;
+    const LSTATUS status = key ? RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr,
+                                                  reinterpret_cast<BYTE*>(&value), &size)
+                               : ERROR_FILE_NOT_FOUND;
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;  // a counter not yet written is 0
+}
+
+bool waitForHidInterface(const std::wstring& instanceId, DWORD timeoutMs)
+{
+    // The interface path holds the instance's last part, in lower case.
+    std::wstring tail = instanceId.substr(instanceId.rfind(L'\\') + 1);
+    for (wchar_t& c : tail)
+        c = static_cast<wchar_t>(towlower(c));
+    const GUID hidInterface = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+    const DWORD start = GetTickCount();
+    do {
+        const DeviceSet set(SetupDiGetClassDevsW(&hidInterface, nullptr, nullptr,
+                                                 DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+        SP_DEVICE_INTERFACE_DATA data = {};
+        data.cbSize = sizeof data;
+        for (DWORD i = 0; set && SetupDiEnumDeviceInterfaces(set.get(), nullptr, &hidInterface, i, &data); ++i) {
+            unsigned char buffer[1024] = {};
+            auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer);
+            detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+            if (SetupDiGetDeviceInterfaceDetailW(set.get(), &data, detail, sizeof buffer, nullptr, nullptr)
+                && std::wstring(detail->DevicePath).find(tail) != std::wstring::npos)
+                return true;
+        }
+        Sleep(10);
+    } while (GetTickCount() - start < timeoutMs);
+    return false;
+}
+
+std::vector<std::wstring> listUnits()
+{
+    std::vector<std::wstring> units;
+    const DeviceSet set(SetupDiGetClassDevsW(nullptr, L"ROOT", nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT));
+    SP_DEVINFO_DATA device = {};
+    device.cbSize = sizeof device;
+    for (DWORD i = 0; set && SetupDiEnumDeviceInfo(set.get(), i, &device); ++i) {
+        wchar_t ids[512] = {}, instance[200] = {};
+        if (!SetupDiGetDeviceRegistryPropertyW(set.get(), &device, SPDRP_HARDWAREID, nullptr,
+                                               reinterpret_cast<BYTE*>(ids), sizeof ids - 4, nullptr)
+            || _wcsicmp(ids, hidHardwareId) != 0
+            || !SetupDiGetDeviceInstanceIdW(set.get(), &device, instance, 200, nullptr))
+            continue;
+        units.push_back(std::wstring(instance) + L" " + ids);
+    }
+    return units;
+}
+
+} // namespace virtual_units
