@@ -77,6 +77,8 @@ protected:
         return shown;
     }
 
+    void TearDown() override;
+
     static PROCESS_INFORMATION product;
     static HWND window;
 };
@@ -110,6 +112,11 @@ TEST_P(UsbUnits, ShownAsItsStackPresentsIt)
     if (service)
         service->stop();
     EXPECT_EQ(notFound, waitForShown(notFound));
+}
+
+void UsbUnits::TearDown()
+{
+    virtual_units::removeUnit(GetParam().instance);  // after a failed case too
 }
 
 INSTANTIATE_TEST_SUITE_P(

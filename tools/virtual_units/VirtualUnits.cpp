@@ -25,17 +25,20 @@ void closeKey(HKEY key) noexcept
 using DeviceSet = common::UniqueHandle<common::InvalidIsNone<HDEVINFO, destroySet>>;
 using Key = common::UniqueHandle<common::InvalidIsNone<HKEY, closeKey>>;
 
-// The folder with the INF files and drivers: this program's own, or its
-// "standins" subfolder (where the test programs find them).
+// The INF files and drivers live in the build's tests\standins folder: beside
+// the control program, below the test programs, and beside the tools folder.
 std::wstring unitFile(const wchar_t* name)
 {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring folder(self);
     folder.resize(folder.rfind(L'\\'));
-    const std::wstring beside = folder + L"\\" + name;
-    return GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES ? beside
-                                                                          : folder + L"\\standins\\" + name;
+    for (const wchar_t* under : {L"\\", L"\\standins\\", L"\\..\\tests\\standins\\"}) {
+        const std::wstring path = folder + under + name;
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return path;
+    }
+    return folder + L"\\" + name;
 }
 
 bool writeSettings(HKEY key, const std::vector<std::wstring>& settings)
@@ -82,10 +85,19 @@ Key openSettings(const DeviceSet& set, SP_DEVINFO_DATA& device, bool create)
 
 } // namespace
 
+// A unit whose installation fails half-way is unplugged again.
+bool addHidUnit(const std::wstring& instanceId, const std::vector<std::wstring>& settings)
+{
+    if (installHidUnit(instanceId, settings))
+        return true;
+    removeUnit(instanceId);
+    return false;
+}
+
 // Root device → hardware id → registered → settings → the INF as the only
 // driver source → compatible drivers → the class installer's chain, as
 // installing one device for its INF does on Windows.
-bool addHidUnit(const std::wstring& instanceId, const std::vector<std::wstring>& settings)
+bool installHidUnit(const std::wstring& instanceId, const std::vector<std::wstring>& settings)
 {
     DeviceSet set(SetupDiCreateDeviceInfoList(&hidSetupClass, nullptr));
     SP_DEVINFO_DATA device = {};

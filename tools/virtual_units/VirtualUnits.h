@@ -13,6 +13,8 @@ namespace virtual_units {
 // Settings are "Name=Value": VendorId and ProductId in hex, FailStrings and other
 // numbers in decimal, anything else as text.
 bool addHidUnit(const std::wstring& instanceId, const std::vector<std::wstring>& settings);
+// The installation alone, which may leave a half-installed unit behind.
+bool installHidUnit(const std::wstring& instanceId, const std::vector<std::wstring>& settings);
 bool removeUnit(const std::wstring& instanceId);
 bool changeSettings(const std::wstring& instanceId, const std::vector<std::wstring>& settings);
 bool readNumber(const std::wstring& instanceId, const std::wstring& name, DWORD& value);
