@@ -2,10 +2,13 @@
 // the platform-service simulator cycles through every way the service can
 // behave, and checks that the tool never grows, hangs, crashes or shows a text
 // it did not read.
-//   soak_monitor [--minutes N] [--exe PATH]
+//   soak_monitor [--minutes N] [--exe PATH] [--units]
+// With --units a virtual HID unit is plugged in and out all along (run it in
+// the units prefix, where test drivers may be installed).
 #include "PlatformServiceSimulator.h"
 #include "ProcessProbe.h"
 #include "UiDriver.h"
+#include "VirtualUnits.h"
 #include "app/Catalogue.h"
 #include "diag/Log.h"
 #include "service/ServiceProtocol.h"
@@ -37,6 +40,8 @@ const std::wstring serialB = L"KPX000000000000000000042";
 const std::wstring shownA = L"QV24A7-C1E900-B3D51F-06A2E8";
 const std::wstring shownB = L"KPX000-000000-000000-000042";
 const std::wstring notFound = L"(no motion unit has been found)";
+const std::wstring usbUnit = L"ROOT\\VID_0483&PID_A110\\7&50A6&0&0000";
+const std::wstring shownUsb = L"QVUSB0-000000-000000-000007";
 const std::wstring checking = L"(checking...)";
 
 struct Phase {
@@ -120,6 +125,38 @@ private:
     std::thread thread_;
 };
 
+// Plugs a virtual HID unit in and out every few seconds, whatever the service
+// is doing meanwhile: shown when the service has nothing to say.
+class UnitFlapper {
+public:
+    ~UnitFlapper() { stop(); }
+    void start()
+    {
+        thread_ = std::thread([this] {
+            for (bool in = true; !stopping_; in = !in) {
+                if (in)
+                    virtual_units::addHidUnit(usbUnit, {L"Manufacturer=Tervalis", L"Product=Quorvel Motion",
+                                                        L"Serial=QVUSB0000000000000000007"});
+                else
+                    virtual_units::removeUnit(usbUnit);
+                for (int i = 0; i < 50 && !stopping_; ++i)
+                    Sleep(100);
+            }
+            virtual_units::removeUnit(usbUnit);
+        });
+    }
+    void stop()
+    {
+        stopping_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};
+
 std::wstring defaultExe()
 {
     wchar_t self[MAX_PATH] = {};
@@ -146,11 +183,14 @@ int wmain(int argc, wchar_t** argv)
 {
     double minutes = 10;
     std::wstring exe = defaultExe();
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::wcscmp(argv[i], L"--minutes") == 0)
-            minutes = std::wcstod(argv[i + 1], nullptr);
-        else if (std::wcscmp(argv[i], L"--exe") == 0)
-            exe = argv[i + 1];
+    bool units = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::wcscmp(argv[i], L"--units") == 0)
+            units = true;
+        else if (std::wcscmp(argv[i], L"--minutes") == 0 && i + 1 < argc)
+            minutes = std::wcstod(argv[++i], nullptr);
+        else if (std::wcscmp(argv[i], L"--exe") == 0 && i + 1 < argc)
+            exe = argv[++i];
     }
     const DWORD totalMs = static_cast<DWORD>(minutes * 60000);
     const DWORD sampleMs = totalMs >= 120000 ? 60000 : std::max<DWORD>(totalMs / 4, 5000);
@@ -159,6 +199,9 @@ int wmain(int argc, wchar_t** argv)
 
     Scenario scenario(8000);
     scenario.start();
+    UnitFlapper flapper;
+    if (units)
+        flapper.start();
 
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup = {};
@@ -177,7 +220,9 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
 
-    const std::set<std::wstring> allowed = {shownA, shownB, notFound, checking};
+    std::set<std::wstring> allowed = {shownA, shownB, notFound, checking};
+    if (units)
+        allowed.insert(shownUsb);
     std::map<std::wstring, int> seen;
     std::vector<soak::ProcessSample> samples;
     bool crashed = false;
@@ -211,6 +256,7 @@ int wmain(int argc, wchar_t** argv)
                 last.handles, last.windows, static_cast<unsigned long long>(last.privateBytes),
                 last.gdiObjects, last.userObjects);
     scenario.stop();
+    flapper.stop();
 
     checks.expect(!crashed, "the tool kept running");
     int unexpected = 0;
@@ -222,6 +268,8 @@ int wmain(int argc, wchar_t** argv)
     checks.expect(unexpected == 0, "every text shown was one the service or no service stands for");
     checks.expect(seen.count(shownA) && seen.count(shownB) && seen.count(notFound),
                   "both units' serials and the not-found text were all shown");
+    if (units)
+        checks.expect(seen.count(shownUsb) != 0, "the virtual USB unit's serial was shown");
 
     // Growth after warm-up: the first sample after start-up is the baseline.
     const soak::ProcessSample& base = samples.size() > 1 ? samples[1] : samples.front();
