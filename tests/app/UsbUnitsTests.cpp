@@ -1,6 +1,7 @@
 // The real executable finding units on Wine's own device stack (SetupAPI,
-// hid.dll, hidclass.sys and the PnP manager): virtual HID units plugged into
-// this program's own prefix while one instance of the tool keeps scanning.
+// hid.dll, hidclass.sys and the PnP manager): virtual HID and WinUSB units
+// plugged into this program's own prefix while one instance of the tool keeps
+// scanning, with the test-only winusb.dll selected for it.
 #include "PlatformServiceSimulator.h"
 #include "UiDriver.h"
 #include "VirtualUnits.h"
@@ -12,28 +13,40 @@
 
 namespace {
 
+using virtual_units::UnitKind;
+
 const std::wstring notFound = L"(no motion unit has been found)";
 const std::wstring firstCollection = L"ROOT\\VID_0483&PID_A110\\7&1A2B3C4D&0&0000";
 const std::wstring secondCollection = L"ROOT\\VID_0483&PID_A110\\7&1A2B3C4D&0&0001";  // no "&0000#{"
+const std::wstring winUsbUnit = L"ROOT\\VID_0483&PID_A110\\QV0001";
 const std::vector<std::wstring> platform = {L"Manufacturer=Tervalis", L"Product=Quorvel Motion",
                                             L"Serial=QV24A7C1E900B3D51F06A2E8"};
 const std::wstring platformShown = L"QV24A7-C1E900-B3D51F-06A2E8";
+const std::wstring longSerial = L"Serial=QV" + std::wstring(38, L'4');  // 40 units: 82-byte descriptor
+const std::wstring longShown = L"QV4444-444444-444444-" + std::wstring(22, L'4');
 
-std::vector<std::wstring> platformWith(std::wstring setting)
+std::vector<std::wstring> platformWith(std::vector<std::wstring> more)
 {
     std::vector<std::wstring> settings = platform;
-    settings.push_back(std::move(setting));
+    settings.insert(settings.end(), more.begin(), more.end());
     return settings;
 }
 
 struct UnitCase {
     const char* name;
+    UnitKind kind;
     std::wstring instance;
     std::vector<std::wstring> settings;
-    int service;  // -1 none; otherwise the simulator serves this many units of its own
+    bool hidTwin;  // a HID unit with another serial number is plugged in too
+    int service;   // -1 none; otherwise the simulator serves this many units of its own
     std::wstring shown;
-    bool askedForStrings;  // whether the tool reads the unit's strings at all
+    bool used;     // whether the tool read the unit at all (HID string requests, WinUSB opens)
 };
+
+void PrintTo(const UnitCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class UsbUnits : public ::testing::TestWithParam<UnitCase> {
 protected:
@@ -41,6 +54,12 @@ protected:
     {
         for (const std::wstring& unit : virtual_units::listUnits())
             virtual_units::removeUnit(unit.substr(0, unit.find(L' ')));
+        // Wine's winusb.dll is stubs: the tool gets the test-only one, in this
+        // prefix's system32, through an override for the tool alone.
+        ASSERT_TRUE(CopyFileW((standIns() + L"\\winusb.dll").c_str(), L"C:\\windows\\system32\\winusb.dll", FALSE));
+        const wchar_t native[] = L"native";
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, overridesKey, L"winusb", REG_SZ, native,
+                                                 sizeof native));
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         std::wstring commandLine = L"\"" + productPath() + L"\"";
@@ -56,15 +75,19 @@ protected:
         WaitForSingleObject(product.hProcess, 10000);
         CloseHandle(product.hProcess);
         CloseHandle(product.hThread);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, overridesKey, L"winusb");
     }
-    static std::wstring productPath()
+    static std::wstring testsFolder()
     {
         wchar_t self[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         std::wstring path(self);
-        path.resize(path.rfind(L'\\'));
-        path.resize(path.rfind(L'\\'));
-        return path + L"\\app\\Tervalis_Quorvel.exe";
+        return path.substr(0, path.rfind(L'\\'));
+    }
+    static std::wstring standIns() { return testsFolder() + L"\\standins"; }
+    static std::wstring productPath()
+    {
+        return testsFolder().substr(0, testsFolder().rfind(L'\\')) + L"\\app\\Tervalis_Quorvel.exe";
     }
     // What the field shows once it shows expected, or after a few scans.
     static std::wstring waitForShown(const std::wstring& expected)
@@ -79,6 +102,8 @@ protected:
 
     void TearDown() override;
 
+    static constexpr const wchar_t* overridesKey =
+        L"Software\\Wine\\AppDefaults\\Tervalis_Quorvel.exe\\DllOverrides";
     static PROCESS_INFORMATION product;
     static HWND window;
 };
@@ -86,8 +111,9 @@ protected:
 PROCESS_INFORMATION UsbUnits::product = {};
 HWND UsbUnits::window = nullptr;
 
-// Each case plugs one unit in while the tool runs, sees what it shows, and
-// unplugs it again: the unit must be gone at the next scan.
+// Each case plugs a unit in while the tool runs, sees what it shows, and
+// unplugs it again: the unit must be gone at the next scan. No handle of a
+// WinUSB unit stays open after a scan.
 TEST_P(UsbUnits, ShownAsItsStackPresentsIt)
 {
     const UnitCase& c = GetParam();
@@ -100,15 +126,24 @@ TEST_P(UsbUnits, ShownAsItsStackPresentsIt)
         service = std::make_unique<simulator::PlatformServiceSimulator>(config);
         ASSERT_TRUE(service->start());
     }
-    ASSERT_TRUE(virtual_units::addHidUnit(c.instance, c.settings));
-    ASSERT_TRUE(virtual_units::waitForHidInterface(c.instance, 3000));
+    if (c.hidTwin) {
+        ASSERT_TRUE(virtual_units::addHidUnit(firstCollection, {L"Manufacturer=Tervalis",
+                                              L"Product=Quorvel Motion", L"Serial=HIDTWIN"}));
+    }
+    ASSERT_TRUE(virtual_units::addUnit(c.kind, c.instance, c.settings));
+    ASSERT_TRUE(virtual_units::waitForInterface(c.instance, 3000));
     if (c.shown == notFound)
         Sleep(2300);  // two scans with the unit present
     EXPECT_EQ(c.shown, waitForShown(c.shown));
-    DWORD requests = 99;
-    EXPECT_TRUE(virtual_units::readNumber(c.instance, L"StringRequests", requests));
-    EXPECT_EQ(c.askedForStrings, requests > 0) << requests;
+    const bool hid = c.kind == UnitKind::Hid;
+    DWORD used = 99, open = 99;
+    EXPECT_TRUE(virtual_units::readNumber(c.instance, hid ? L"StringRequests" : L"Opens", used));
+    EXPECT_EQ(c.used, used > 0) << used;
+    EXPECT_TRUE(hid || (virtual_units::readNumber(c.instance, L"OpenHandles", open) && open == 0)) << open;
     ASSERT_TRUE(virtual_units::removeUnit(c.instance));
+    if (c.hidTwin) {
+        ASSERT_TRUE(virtual_units::removeUnit(firstCollection));
+    }
     if (service)
         service->stop();
     EXPECT_EQ(notFound, waitForShown(notFound));
@@ -117,22 +152,43 @@ TEST_P(UsbUnits, ShownAsItsStackPresentsIt)
 void UsbUnits::TearDown()
 {
     virtual_units::removeUnit(GetParam().instance);  // after a failed case too
+    virtual_units::removeUnit(firstCollection);
 }
+
+const std::wstring winUsbShown = L"WINUSB-000000-000000-000001";
+const std::vector<std::wstring> winUsbPlatform = {L"Manufacturer=Tervalis", L"Product=Quorvel Motion",
+                                                  L"Serial=WINUSB000000000000000001"};
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UsbUnits,
     ::testing::Values(
-        UnitCase{"HidUnitWithoutService", firstCollection, platform, -1, platformShown, true},
-        UnitCase{"ServiceWithNoDevicesLeavesTheHidUnit", firstCollection, platform, 0, platformShown, true},
-        UnitCase{"ServiceUnitComesFirst", firstCollection, platform, 1, L"SERVIC-EUNIT0", true},
-        UnitCase{"KpxAccepted", firstCollection, platformWith(L"Manufacturer=KPX"), -1, platformShown, true},
-        UnitCase{"LowerCaseKpxRefused", firstCollection, platformWith(L"Manufacturer=kpx"), -1, notFound, true},
-        UnitCase{"BootloaderRefused", firstCollection, platformWith(L"Product=Emberload-X"), -1, notFound, true},
-        UnitCase{"ForeignProductNeverAskedForStrings", firstCollection, platformWith(L"ProductId=A111"),
-                 -1, notFound, false},
-        UnitCase{"OtherCollectionNeverOpened", secondCollection, platform, -1, notFound, false},
-        UnitCase{"FailingSerialKeptWithEmptySerial", firstCollection, platformWith(L"FailStrings=4"),
-                 -1, notFound, true}),
+        UnitCase{"HidUnitWithoutService", UnitKind::Hid, firstCollection, platform, false, -1, platformShown, true},
+        UnitCase{"ServiceWithNoDevicesLeavesTheHidUnit", UnitKind::Hid, firstCollection, platform, false, 0,
+                 platformShown, true},
+        UnitCase{"ServiceUnitComesFirst", UnitKind::Hid, firstCollection, platform, false, 1, L"SERVIC-EUNIT0", true},
+        UnitCase{"KpxAccepted", UnitKind::Hid, firstCollection, platformWith({L"Manufacturer=KPX"}), false, -1,
+                 platformShown, true},
+        UnitCase{"LowerCaseKpxRefused", UnitKind::Hid, firstCollection, platformWith({L"Manufacturer=kpx"}),
+                 false, -1, notFound, true},
+        UnitCase{"BootloaderRefused", UnitKind::Hid, firstCollection, platformWith({L"Product=Emberload-X"}),
+                 false, -1, notFound, true},
+        UnitCase{"ForeignProductNeverAskedForStrings", UnitKind::Hid, firstCollection,
+                 platformWith({L"ProductId=A111"}), false, -1, notFound, false},
+        UnitCase{"OtherCollectionNeverOpened", UnitKind::Hid, secondCollection, platform, false, -1, notFound, false},
+        UnitCase{"HidFailingSerialKeptWithEmptySerial", UnitKind::Hid, firstCollection,
+                 platformWith({L"FailStrings=4"}), false, -1, notFound, true},
+        UnitCase{"WinUsbUnitWithoutService", UnitKind::WinUsb, winUsbUnit, winUsbPlatform, false, -1, winUsbShown, true},
+        UnitCase{"WinUsbUnitBeforeItsHidTwin", UnitKind::WinUsb, winUsbUnit, winUsbPlatform, true, -1, winUsbShown, true},
+        UnitCase{"ServiceWithNoDevicesNeverOpensWinUsb", UnitKind::WinUsb, winUsbUnit, winUsbPlatform, true, 0,
+                 L"HIDTWI-N", false},
+        UnitCase{"WinUsbFailingSerialDroppedAndClosed", UnitKind::WinUsb, winUsbUnit,
+                 platformWith({L"FailDescriptors=8"}), false, -1, notFound, true},
+        UnitCase{"OtherSetupClassNeverOpened", UnitKind::WinUsbOtherClass, winUsbUnit, winUsbPlatform, false, -1,
+                 notFound, false},
+        UnitCase{"LongSerialRefusedForASmallBuffer", UnitKind::WinUsb, winUsbUnit,
+                 platformWith({longSerial, L"SmallBuffer=0"}), false, -1, longShown, true},
+        UnitCase{"LongSerialCutToASmallBuffer", UnitKind::WinUsb, winUsbUnit,
+                 platformWith({longSerial, L"SmallBuffer=1"}), false, -1, longShown, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

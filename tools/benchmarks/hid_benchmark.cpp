@@ -94,7 +94,7 @@ int main(int argc, char** argv)
                 plugged.push_back(id);
         }
         for (const std::wstring& id : plugged)
-            virtual_units::waitForHidInterface(id, 5000);
+            virtual_units::waitForInterface(id, 5000);
         std::printf("with %d virtual unit(s):\n", static_cast<int>(plugged.size()));
         compare(rounds);
         for (const std::wstring& id : plugged)

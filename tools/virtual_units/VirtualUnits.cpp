@@ -11,8 +11,27 @@ namespace virtual_units {
 
 namespace {
 
-const GUID hidSetupClass = {0x745a17a0, 0x74d3, 0x11d0, {0xb6, 0xfe, 0x00, 0xa0, 0xc9, 0x0f, 0x57, 0xda}};
-const wchar_t* const hidHardwareId = L"root\\quorvel_test_hid_unit";
+struct KindFacts {
+    GUID setupClass;
+    const wchar_t* hardwareId;
+    const wchar_t* inf;
+};
+
+KindFacts factsOf(UnitKind kind)
+{
+    switch (kind) {
+    case UnitKind::Hid:
+        return {{0x745a17a0, 0x74d3, 0x11d0, {0xb6, 0xfe, 0x00, 0xa0, 0xc9, 0x0f, 0x57, 0xda}},
+                L"root\\quorvel_test_hid_unit", L"hid_unit.inf"};
+    case UnitKind::WinUsb:
+        return {{0x88BAE032, 0x5A81, 0x49F0, {0xBC, 0x3D, 0xA4, 0xFF, 0x13, 0x82, 0x16, 0xD6}},
+                L"root\\quorvel_test_winusb_unit", L"winusb_unit.inf"};
+    case UnitKind::WinUsbOtherClass:
+        break;
+    }
+    return {{0x36FC9E60, 0xC465, 0x11CF, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}},
+            L"root\\quorvel_test_winusb_other", L"winusb_unit_other_class.inf"};
+}
 
 void destroySet(HDEVINFO set) noexcept
 {
@@ -50,10 +69,10 @@ bool writeSettings(HKEY key, const std::vector<std::wstring>& settings)
         const std::wstring name = setting.substr(0, equals);
         const std::wstring text = setting.substr(equals + 1);
         const bool hex = name == L"VendorId" || name == L"ProductId";
-        wchar_t* end = nullptr;
-        const DWORD number = std::wcstoul(text.c_str(), &end, hex ? 16 : 10);
+        const bool isText = name == L"Manufacturer" || name == L"Product" || name == L"Serial";
+        const DWORD number = std::wcstoul(text.c_str(), nullptr, hex ? 16 : 10);
         LSTATUS status;
-        if (hex || (!text.empty() && end && *end == L'\0' && name == L"FailStrings"))
+        if (!isText)
             status = RegSetValueExW(key, name.c_str(), 0, REG_DWORD,
                                     reinterpret_cast<const BYTE*>(&number), sizeof number);
         else
@@ -83,12 +102,30 @@ Key openSettings(const DeviceSet& set, SP_DEVINFO_DATA& device, bool create)
                                              KEY_ALL_ACCESS));
 }
 
+// Whether a present interface of the class has a path that holds pathPart.
+bool interfacePresent(const GUID& interfaceClass, const std::wstring& pathPart)
+{
+    const DeviceSet set(SetupDiGetClassDevsW(&interfaceClass, nullptr, nullptr,
+                                             DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    SP_DEVICE_INTERFACE_DATA data = {};
+    data.cbSize = sizeof data;
+    for (DWORD i = 0; set && SetupDiEnumDeviceInterfaces(set.get(), nullptr, &interfaceClass, i, &data); ++i) {
+        unsigned char buffer[1024] = {};
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer);
+        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+        if (SetupDiGetDeviceInterfaceDetailW(set.get(), &data, detail, sizeof buffer, nullptr, nullptr)
+            && std::wstring(detail->DevicePath).find(pathPart) != std::wstring::npos)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 // A unit whose installation fails half-way is unplugged again.
-bool addHidUnit(const std::wstring& instanceId, const std::vector<std::wstring>& settings)
+bool addUnit(UnitKind kind, const std::wstring& instanceId, const std::vector<std::wstring>& settings)
 {
-    if (installHidUnit(instanceId, settings))
+    if (installUnit(kind, instanceId, settings))
         return true;
     removeUnit(instanceId);
     return false;
@@ -97,15 +134,16 @@ bool addHidUnit(const std::wstring& instanceId, const std::vector<std::wstring>&
 // Root device → hardware id → registered → settings → the INF as the only
 // driver source → compatible drivers → the class installer's chain, as
 // installing one device for its INF does on Windows.
-bool installHidUnit(const std::wstring& instanceId, const std::vector<std::wstring>& settings)
+bool installUnit(UnitKind kind, const std::wstring& instanceId, const std::vector<std::wstring>& settings)
 {
-    DeviceSet set(SetupDiCreateDeviceInfoList(&hidSetupClass, nullptr));
+    const KindFacts facts = factsOf(kind);
+    DeviceSet set(SetupDiCreateDeviceInfoList(&facts.setupClass, nullptr));
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof device;
-    if (!set || !SetupDiCreateDeviceInfoW(set.get(), instanceId.c_str(), &hidSetupClass, nullptr,
+    if (!set || !SetupDiCreateDeviceInfoW(set.get(), instanceId.c_str(), &facts.setupClass, nullptr,
                                           nullptr, 0, &device))
         return false;
-    std::wstring hardwareIds = std::wstring(hidHardwareId) + L'\0';
+    std::wstring hardwareIds = std::wstring(facts.hardwareId) + L'\0';
     if (!SetupDiSetDeviceRegistryPropertyW(set.get(), &device, SPDRP_HARDWAREID,
                                            reinterpret_cast<const BYTE*>(hardwareIds.c_str()),
                                            static_cast<DWORD>((hardwareIds.size() + 1) * sizeof(wchar_t)))
@@ -120,7 +158,7 @@ bool installHidUnit(const std::wstring& instanceId, const std::vector<std::wstri
     params.cbSize = sizeof params;
     if (!SetupDiGetDeviceInstallParamsW(set.get(), &device, &params))
         return false;
-    wcsncpy(params.DriverPath, unitFile(L"hid_unit.inf").c_str(), MAX_PATH - 1);
+    wcsncpy(params.DriverPath, unitFile(facts.inf).c_str(), MAX_PATH - 1);
     params.Flags |= DI_ENUMSINGLEINF;
     if (!SetupDiSetDeviceInstallParamsW(set.get(), &device, &params)
         || !SetupDiBuildDriverInfoList(set.get(), &device, SPDIT_COMPATDRIVER))
@@ -165,27 +203,18 @@ bool readNumber(const std::wstring& instanceId, const std::wstring& name, DWORD&
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;  // a counter not yet written is 0
 }
 
-bool waitForHidInterface(const std::wstring& instanceId, DWORD timeoutMs)
+bool waitForInterface(const std::wstring& instanceId, DWORD timeoutMs)
 {
     // The interface path holds the instance's last part, in lower case.
     std::wstring tail = instanceId.substr(instanceId.rfind(L'\\') + 1);
     for (wchar_t& c : tail)
         c = static_cast<wchar_t>(towlower(c));
-    const GUID hidInterface = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+    const GUID hid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+    const GUID winUsb = {0x6B128895, 0x01DE, 0x4056, {0x8A, 0xEE, 0xC1, 0x0B, 0xF3, 0xC4, 0x76, 0x3A}};
     const DWORD start = GetTickCount();
     do {
-        const DeviceSet set(SetupDiGetClassDevsW(&hidInterface, nullptr, nullptr,
-                                                 DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-        SP_DEVICE_INTERFACE_DATA data = {};
-        data.cbSize = sizeof data;
-        for (DWORD i = 0; set && SetupDiEnumDeviceInterfaces(set.get(), nullptr, &hidInterface, i, &data); ++i) {
-            unsigned char buffer[1024] = {};
-            auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer);
-            detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-            if (SetupDiGetDeviceInterfaceDetailW(set.get(), &data, detail, sizeof buffer, nullptr, nullptr)
-                && std::wstring(detail->DevicePath).find(tail) != std::wstring::npos)
-                return true;
-        }
+        if (interfacePresent(hid, tail) || interfacePresent(winUsb, tail))
+            return true;
         Sleep(10);
     } while (GetTickCount() - start < timeoutMs);
     return false;
@@ -201,7 +230,7 @@ std::vector<std::wstring> listUnits()
         wchar_t ids[512] = {}, instance[200] = {};
         if (!SetupDiGetDeviceRegistryPropertyW(set.get(), &device, SPDRP_HARDWAREID, nullptr,
                                                reinterpret_cast<BYTE*>(ids), sizeof ids - 4, nullptr)
-            || _wcsicmp(ids, hidHardwareId) != 0
+            || _wcsnicmp(ids, L"root\\quorvel_test_", 18) != 0
             || !SetupDiGetDeviceInstanceIdW(set.get(), &device, instance, 200, nullptr))
             continue;
         units.push_back(std::wstring(instance) + L" " + ids);

@@ -3,10 +3,18 @@
 //   virtual_units add-hid INSTANCE [NAME=VALUE]...   a HID unit (VendorId, ProductId
 //                                                    in hex; Manufacturer, Product,
 //                                                    Serial; FailStrings 1|2|4)
+//   virtual_units add-winusb INSTANCE [NAME=VALUE]...  a WinUSB unit (Manufacturer,
+//                                                    Product, Serial; FailDescriptors
+//                                                    1 device, 2|4|8 strings; OddLength,
+//                                                    OversizedLength 2|4|8;
+//                                                    ShortDeviceDescriptor BYTES;
+//                                                    SmallBuffer 0 fail, 1 truncate)
+//   virtual_units add-winusb-other-class INSTANCE ...  the same, another setup class
 //   virtual_units remove INSTANCE
 //   virtual_units set INSTANCE NAME=VALUE...
 //   virtual_units get INSTANCE NAME                 prints a number (counters:
-//                                                    StringRequests)
+//                                                    StringRequests; Opens, OpenHandles,
+//                                                    DescriptorRequests)
 //   virtual_units list                              one line per unit
 // INSTANCE is the whole device instance id, for example
 // ROOT\VID_0483&PID_A110\7&1A2B3C4D&0&0000: its last part becomes the HID
@@ -25,8 +33,15 @@ int wmain(int argc, wchar_t** argv)
         std::vector<std::wstring> settings(args.begin() + static_cast<std::ptrdiff_t>(first), args.end());
         return settings;
     };
-    if (args.size() >= 2 && args[0] == L"add-hid")
-        return virtual_units::addHidUnit(args[1], settingsFrom(2)) ? 0 : 1;
+    using virtual_units::UnitKind;
+    const struct {
+        const wchar_t* command;
+        UnitKind kind;
+    } adds[] = {{L"add-hid", UnitKind::Hid}, {L"add-winusb", UnitKind::WinUsb},
+                {L"add-winusb-other-class", UnitKind::WinUsbOtherClass}};
+    for (const auto& add : adds)
+        if (args.size() >= 2 && args[0] == add.command)
+            return virtual_units::addUnit(add.kind, args[1], settingsFrom(2)) ? 0 : 1;
     if (args.size() == 2 && args[0] == L"remove")
         return virtual_units::removeUnit(args[1]) ? 0 : 1;
     if (args.size() >= 3 && args[0] == L"set")
@@ -43,7 +58,8 @@ int wmain(int argc, wchar_t** argv)
             std::printf("%ls\n", unit.c_str());
         return 0;
     }
-    std::fprintf(stderr, "usage: virtual_units add-hid INSTANCE [NAME=VALUE]... | remove INSTANCE |"
+    std::fprintf(stderr, "usage: virtual_units add-hid|add-winusb|add-winusb-other-class INSTANCE"
+                         " [NAME=VALUE]... | remove INSTANCE |"
                          " set INSTANCE NAME=VALUE... | get INSTANCE NAME | list\n");
     return 2;
 }
