@@ -32,6 +32,9 @@ std::vector<std::wstring> platformWith(std::vector<std::wstring> more)
     return settings;
 }
 
+// How far the tool went with a unit: not at all, opened it only, or read its strings.
+enum Use { Untouched, OpenedOnly, Read };
+
 struct UnitCase {
     const char* name;
     UnitKind kind;
@@ -40,7 +43,7 @@ struct UnitCase {
     bool hidTwin;  // a HID unit with another serial number is plugged in too
     int service;   // -1 none; otherwise the simulator serves this many units of its own
     std::wstring shown;
-    bool used;     // whether the tool read the unit at all (HID string requests, WinUSB opens)
+    Use use;
 };
 
 void PrintTo(const UnitCase& c, std::ostream* out)
@@ -135,11 +138,16 @@ TEST_P(UsbUnits, ShownAsItsStackPresentsIt)
     if (c.shown == notFound)
         Sleep(2300);  // two scans with the unit present
     EXPECT_EQ(c.shown, waitForShown(c.shown));
+    // The HID class driver's device, HID\VID_...\INSTANCE, counts the HID unit's opens.
     const bool hid = c.kind == UnitKind::Hid;
-    DWORD used = 99, open = 99;
-    EXPECT_TRUE(virtual_units::readNumber(c.instance, hid ? L"StringRequests" : L"Opens", used));
-    EXPECT_EQ(c.used, used > 0) << used;
-    EXPECT_TRUE(hid || (virtual_units::readNumber(c.instance, L"OpenHandles", open) && open == 0)) << open;
+    const std::wstring opened = hid ? L"HID" + c.instance.substr(c.instance.find(L'\\')) : c.instance;
+    DWORD opens = 99, reads = 99, open = 99;
+    EXPECT_TRUE(virtual_units::readNumber(opened, L"Opens", opens));
+    EXPECT_TRUE(virtual_units::readNumber(c.instance, hid ? L"StringRequests" : L"DescriptorRequests", reads));
+    EXPECT_EQ(c.use != Untouched, opens > 0) << opens;
+    EXPECT_EQ(c.use == Read, reads > 0) << reads;
+    EXPECT_TRUE(virtual_units::readNumber(opened, L"OpenHandles", open));
+    EXPECT_EQ(0u, open);  // nothing stays open after a scan
     ASSERT_TRUE(virtual_units::removeUnit(c.instance));
     if (c.hidTwin) {
         ASSERT_TRUE(virtual_units::removeUnit(firstCollection));
@@ -162,33 +170,33 @@ const std::vector<std::wstring> winUsbPlatform = {L"Manufacturer=Tervalis", L"Pr
 INSTANTIATE_TEST_SUITE_P(
     Cases, UsbUnits,
     ::testing::Values(
-        UnitCase{"HidUnitWithoutService", UnitKind::Hid, firstCollection, platform, false, -1, platformShown, true},
+        UnitCase{"HidUnitWithoutService", UnitKind::Hid, firstCollection, platform, false, -1, platformShown, Read},
         UnitCase{"ServiceWithNoDevicesLeavesTheHidUnit", UnitKind::Hid, firstCollection, platform, false, 0,
-                 platformShown, true},
-        UnitCase{"ServiceUnitComesFirst", UnitKind::Hid, firstCollection, platform, false, 1, L"SERVIC-EUNIT0", true},
+                 platformShown, Read},
+        UnitCase{"ServiceUnitComesFirst", UnitKind::Hid, firstCollection, platform, false, 1, L"SERVIC-EUNIT0", Read},
         UnitCase{"KpxAccepted", UnitKind::Hid, firstCollection, platformWith({L"Manufacturer=KPX"}), false, -1,
-                 platformShown, true},
+                 platformShown, Read},
         UnitCase{"LowerCaseKpxRefused", UnitKind::Hid, firstCollection, platformWith({L"Manufacturer=kpx"}),
-                 false, -1, notFound, true},
+                 false, -1, notFound, Read},
         UnitCase{"BootloaderRefused", UnitKind::Hid, firstCollection, platformWith({L"Product=Emberload-X"}),
-                 false, -1, notFound, true},
+                 false, -1, notFound, Read},
         UnitCase{"ForeignProductNeverAskedForStrings", UnitKind::Hid, firstCollection,
-                 platformWith({L"ProductId=A111"}), false, -1, notFound, false},
-        UnitCase{"OtherCollectionNeverOpened", UnitKind::Hid, secondCollection, platform, false, -1, notFound, false},
+                 platformWith({L"ProductId=A111"}), false, -1, notFound, OpenedOnly},
+        UnitCase{"OtherCollectionNeverOpened", UnitKind::Hid, secondCollection, platform, false, -1, notFound, Untouched},
         UnitCase{"HidFailingSerialKeptWithEmptySerial", UnitKind::Hid, firstCollection,
-                 platformWith({L"FailStrings=4"}), false, -1, notFound, true},
-        UnitCase{"WinUsbUnitWithoutService", UnitKind::WinUsb, winUsbUnit, winUsbPlatform, false, -1, winUsbShown, true},
-        UnitCase{"WinUsbUnitBeforeItsHidTwin", UnitKind::WinUsb, winUsbUnit, winUsbPlatform, true, -1, winUsbShown, true},
+                 platformWith({L"FailStrings=4"}), false, -1, notFound, Read},
+        UnitCase{"WinUsbUnitWithoutService", UnitKind::WinUsb, winUsbUnit, winUsbPlatform, false, -1, winUsbShown, Read},
+        UnitCase{"WinUsbUnitBeforeItsHidTwin", UnitKind::WinUsb, winUsbUnit, winUsbPlatform, true, -1, winUsbShown, Read},
         UnitCase{"ServiceWithNoDevicesNeverOpensWinUsb", UnitKind::WinUsb, winUsbUnit, winUsbPlatform, true, 0,
-                 L"HIDTWI-N", false},
+                 L"HIDTWI-N", Untouched},
         UnitCase{"WinUsbFailingSerialDroppedAndClosed", UnitKind::WinUsb, winUsbUnit,
-                 platformWith({L"FailDescriptors=8"}), false, -1, notFound, true},
+                 platformWith({L"FailDescriptors=8"}), false, -1, notFound, Read},
         UnitCase{"OtherSetupClassNeverOpened", UnitKind::WinUsbOtherClass, winUsbUnit, winUsbPlatform, false, -1,
-                 notFound, false},
+                 notFound, Untouched},
         UnitCase{"LongSerialRefusedForASmallBuffer", UnitKind::WinUsb, winUsbUnit,
-                 platformWith({longSerial, L"SmallBuffer=0"}), false, -1, longShown, true},
+                 platformWith({longSerial, L"SmallBuffer=0"}), false, -1, longShown, Read},
         UnitCase{"LongSerialCutToASmallBuffer", UnitKind::WinUsb, winUsbUnit,
-                 platformWith({longSerial, L"SmallBuffer=1"}), false, -1, longShown, true}),
+                 platformWith({longSerial, L"SmallBuffer=1"}), false, -1, longShown, Read}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

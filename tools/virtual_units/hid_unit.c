@@ -2,7 +2,9 @@
 // root-enumerated device. Its identifiers, strings and faults come from the
 // device's "Device Parameters" registry key, read at each request so that a
 // test can change them while the unit is plugged in; it counts the string
-// requests it answers in the same key. Test-only: never installed beside the
+// requests it answers in the same key, and the opens and the handles still
+// open of the HID device that the class driver makes for it in that device's
+// own key (HID\VID_...\INSTANCE). Test-only: never installed beside the
 // product or shipped.
 //
 // Facts it follows (the minidriver interface of hidclass.sys): the requests
@@ -233,6 +235,39 @@ static NTSTATUS NTAPI power(PDEVICE_OBJECT device, PIRP irp)
     return PoCallDriver(hidExtension(device)->NextDeviceObject, irp);
 }
 
+// The class driver handles opens and closes itself; these count them on the way.
+static PDRIVER_DISPATCH classCreate;
+static PDRIVER_DISPATCH classClose;
+
+static void countOnHidDevice(PDEVICE_OBJECT device, LONG opens, LONG handles)
+{
+    HANDLE key = NULL;
+    // Only the class driver's HID device is a physical device object with a key.
+    if (!NT_SUCCESS(IoOpenDeviceRegistryKey(device, PLUGPLAY_REGKEY_DEVICE, KEY_ALL_ACCESS, &key)))
+        return;
+    if (opens)
+        addToCounter(key, L"Opens");
+    {
+        UNICODE_STRING valueName;
+        ULONG value = readNumber(key, L"OpenHandles", 0) + (ULONG)handles;
+        RtlInitUnicodeString(&valueName, L"OpenHandles");
+        ZwSetValueKey(key, &valueName, 0, REG_DWORD, &value, sizeof value);
+    }
+    ZwClose(key);
+}
+
+static NTSTATUS NTAPI countedCreate(PDEVICE_OBJECT device, PIRP irp)
+{
+    countOnHidDevice(device, 1, 1);
+    return classCreate(device, irp);
+}
+
+static NTSTATUS NTAPI countedClose(PDEVICE_OBJECT device, PIRP irp)
+{
+    countOnHidDevice(device, 0, -1);
+    return classClose(device, irp);
+}
+
 static NTSTATUS NTAPI addDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT fdo)
 {
     (void)driver;
@@ -249,6 +284,7 @@ static void NTAPI unload(PDRIVER_OBJECT driver)
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
 {
     UNIT_MINIDRIVER_REGISTRATION registration = {0};
+    NTSTATUS status;
     driver->MajorFunction[IRP_MJ_INTERNAL_DEVICE_CONTROL] = internalControl;
     driver->MajorFunction[IRP_MJ_PNP] = pnp;
     driver->MajorFunction[IRP_MJ_POWER] = power;
@@ -259,5 +295,10 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
     registration.RegistryPath = registryPath;
     registration.DeviceExtensionSize = sizeof(UNIT_EXTENSION);
     registration.DevicesArePolled = FALSE;
-    return HidRegisterMinidriver(&registration);
+    status = HidRegisterMinidriver(&registration);
+    classCreate = driver->MajorFunction[IRP_MJ_CREATE];
+    classClose = driver->MajorFunction[IRP_MJ_CLOSE];
+    driver->MajorFunction[IRP_MJ_CREATE] = countedCreate;
+    driver->MajorFunction[IRP_MJ_CLOSE] = countedClose;
+    return status;
 }
