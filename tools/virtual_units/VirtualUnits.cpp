@@ -122,9 +122,25 @@ bool interfacePresent(const GUID& interfaceClass, const std::wstring& pathPart)
 
 } // namespace
 
+// The HID device that the class driver makes for a HID unit stays in the
+// registry when the unit goes: its counters start again with each new unit.
+void resetHidDeviceCounters(const std::wstring& instanceId)
+{
+    DeviceSet set;
+    SP_DEVINFO_DATA device;
+    if (!openUnit(L"HID" + instanceId.substr(instanceId.find(L'\\')), set, device))
+        return;
+    if (const Key key = openSettings(set, device, false)) {
+        RegDeleteValueW(key.get(), L"Opens");
+        RegDeleteValueW(key.get(), L"OpenHandles");
+    }
+}
+
 // A unit whose installation fails half-way is unplugged again.
 bool addUnit(UnitKind kind, const std::wstring& instanceId, const std::vector<std::wstring>& settings)
 {
+    if (kind == UnitKind::Hid)
+        resetHidDeviceCounters(instanceId);
     if (installUnit(kind, instanceId, settings))
         return true;
     removeUnit(instanceId);
