@@ -1,0 +1,136 @@
+// winusb_benchmark: the WinUSB stage with 1 and 8 virtual WinUSB units (or the
+// counts given), beside a bare walk of the units' interface class that makes the
+// same opens and descriptor requests, timed back to back in every round.
+//   winusb_benchmark [ROUNDS [UNITS...]]
+// Run it only in the units test prefix: it installs the test-only winusb.dll
+// there and selects it for itself (Wine's own is stubs), then runs again as a
+// child that gets it.
+#include "BenchmarkSupport.h"
+#include "VirtualUnits.h"
+#include "app/Catalogue.h"
+#include "devices/DeviceList.h"
+#include "devices/WinUsbIds.h"
+
+#include <setupapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t* const overridesKey = L"Software\\Wine\\AppDefaults\\winusb_benchmark.exe\\DllOverrides";
+
+std::wstring ownPath()
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return self;
+}
+
+// The walk, and for every interface an open, WinUSB, the device descriptor and
+// three 64-byte string requests, and the closes: the least the stage must do.
+void bareWalkWithReads()
+{
+    HDEVINFO set = SetupDiGetClassDevsW(&devices::unitWinUsbInterfaceClass, nullptr, nullptr,
+                                        DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE)
+        return;
+    SP_DEVICE_INTERFACE_DATA data = {};
+    data.cbSize = sizeof data;
+    for (DWORD i = 0; SetupDiEnumDeviceInterfaces(set, nullptr, &devices::unitWinUsbInterfaceClass, i, &data); ++i) {
+        unsigned char buffer[4096] = {};
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer);
+        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+        SP_DEVINFO_DATA info = {};
+        info.cbSize = sizeof info;
+        if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, sizeof buffer, nullptr, &info))
+            continue;
+        HANDLE file = CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED, nullptr);
+        WINUSB_INTERFACE_HANDLE usb = nullptr;
+        if (file != INVALID_HANDLE_VALUE && WinUsb_Initialize(file, &usb)) {
+            UCHAR descriptor[64];
+            ULONG received = 0;
+            WinUsb_GetDescriptor(usb, 1, 0, 0, descriptor, 18, &received);
+            for (UCHAR index = 1; index <= 3; ++index)
+                WinUsb_GetDescriptor(usb, 3, index, 0x0409, descriptor, sizeof descriptor, &received);
+            WinUsb_Free(usb);
+        }
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+    }
+    SetupDiDestroyDeviceInfoList(set);
+}
+
+int measure(int rounds, const std::vector<int>& counts)
+{
+    for (int units : counts) {
+        std::vector<std::wstring> plugged;
+        for (int n = 0; n < units; ++n) {
+            const std::wstring id = L"ROOT\\VID_0483&PID_A110\\WB" + std::to_wstring(1000 + n);
+            if (virtual_units::addUnit(virtual_units::UnitKind::WinUsb, id,
+                                       {L"Manufacturer=Tervalis", L"Product=Quorvel Motion",
+                                        L"Serial=BENCH" + std::to_wstring(n)}))
+                plugged.push_back(id);
+        }
+        for (const std::wstring& id : plugged)
+            virtual_units::waitForInterface(id, 5000);
+        const bench::Comparison c = bench::interleaved(
+            rounds,
+            [] {
+                devices::DeviceList list;
+                list.enumerateWinUsb(app::platformIdFilter, app::platformStringFilter);
+            },
+            [] { bareWalkWithReads(); });
+        std::printf("%d virtual WinUSB unit(s), %d rounds, milliseconds (medians)\n",
+                    static_cast<int>(plugged.size()), rounds);
+        bench::printComparison("  WinUSB stage", "bare walk with the same reads", c);
+        for (const std::wstring& id : plugged)
+            virtual_units::removeUnit(id);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int rounds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 51;
+    std::vector<int> counts;
+    for (int a = 2; a < argc; ++a)
+        if (std::string(argv[a]) != "--child")
+            counts.push_back(std::atoi(argv[a]));
+    if (counts.empty())
+        counts = {1, 8};
+    if (std::string(argv[argc - 1]) == "--child")
+        return measure(rounds, counts);
+
+    const std::wstring self = ownPath();
+    const std::wstring standIn = self.substr(0, self.rfind(L'\\')) + L"\\..\\tests\\standins\\winusb.dll";
+    const wchar_t native[] = L"native";
+    if (!CopyFileW(standIn.c_str(), L"C:\\windows\\system32\\winusb.dll", FALSE)
+        || RegSetKeyValueW(HKEY_CURRENT_USER, overridesKey, L"winusb", REG_SZ, native, sizeof native)) {
+        std::printf("cannot install the test-only winusb.dll\n");
+        return 1;
+    }
+    std::wstring commandLine = L"\"" + self + L"\" " + std::to_wstring(rounds);
+    for (int units : counts)
+        commandLine += L" " + std::to_wstring(units);
+    commandLine += L" --child";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    DWORD code = 1;
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &child)) {
+        WaitForSingleObject(child.hProcess, INFINITE);
+        GetExitCodeProcess(child.hProcess, &code);
+        CloseHandle(child.hProcess);
+        CloseHandle(child.hThread);
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, overridesKey, L"winusb");
+    return static_cast<int>(code);
+}
