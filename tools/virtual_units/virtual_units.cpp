@@ -4,7 +4,8 @@
 //                                                    in hex; Manufacturer, Product,
 //                                                    Serial; FailStrings 1|2|4)
 //   virtual_units add-winusb INSTANCE [NAME=VALUE]...  a WinUSB unit (Manufacturer,
-//                                                    Product, Serial; FailDescriptors
+//                                                    Product, Serial; ManufacturerIndex,
+//                                                    ProductIndex, SerialIndex; FailDescriptors
 //                                                    1 device, 2|4|8 strings; OddLength,
 //                                                    OversizedLength 2|4|8;
 //                                                    ShortDeviceDescriptor BYTES;

@@ -84,7 +84,9 @@ static NTSTATUS complete(PIRP irp, NTSTATUS status, ULONG_PTR information)
 }
 
 // The descriptor the unit sends for a request; 0 bytes when it has none.
-// FailDescriptors: 1 the device descriptor, 2, 4, 8 the three strings.
+// ManufacturerIndex, ProductIndex and SerialIndex are the device descriptor's
+// string indices (1, 2, 3 unless set; 0 means no string). FailDescriptors: 1
+// the device descriptor, 2, 4, 8 the strings of indices 1, 2, 3.
 // OddLength and OversizedLength (same bits as the strings) make a string's
 // length byte one more than its size, or 255. ShortDeviceDescriptor sends only
 // that many bytes of the device descriptor.
@@ -92,7 +94,9 @@ static ULONG buildDescriptor(HANDLE key, const UNIT_DESCRIPTOR_REQUEST* request,
                              BOOLEAN* fails)
 {
     static const WCHAR* const names[] = {L"Manufacturer", L"Product", L"Serial"};
+    static const WCHAR* const indexNames[] = {L"ManufacturerIndex", L"ProductIndex", L"SerialIndex"};
     const ULONG failing = readNumber(key, L"FailDescriptors", 0);
+    ULONG which;
     *fails = FALSE;
     if (request->type == 1 && request->index == 0) {
         static const UCHAR device[18] = {18, 1, 0x00, 0x02, 0xFF, 0, 0, 64, 0x83, 0x04,
@@ -100,13 +104,18 @@ static ULONG buildDescriptor(HANDLE key, const UNIT_DESCRIPTOR_REQUEST* request,
         const ULONG size = readNumber(key, L"ShortDeviceDescriptor", sizeof device);
         *fails = (failing & 1) != 0;
         RtlCopyMemory(out, device, sizeof device);
+        for (which = 0; which < 3; ++which)
+            out[14 + which] = (UCHAR)readNumber(key, indexNames[which], which + 1);
         return size < sizeof device ? size : sizeof device;
     }
-    if (request->type == 3 && request->language == 0x0409 && request->index >= 1 && request->index <= 3) {
+    for (which = 0; which < 3; ++which)
+        if (request->index != 0 && request->index == readNumber(key, indexNames[which], which + 1))
+            break;
+    if (request->type == 3 && request->language == 0x0409 && which < 3) {
         const ULONG bit = 1u << request->index;
         WCHAR text[127] = {0};
         ULONG type = 0;
-        ULONG bytes = readSetting(key, names[request->index - 1], &type, text, sizeof text - sizeof(WCHAR));
+        ULONG bytes = readSetting(key, names[which], &type, text, sizeof text - sizeof(WCHAR));
         if (type != REG_SZ)
             bytes = 0;
         bytes = (ULONG)wcsnlen(text, bytes / sizeof(WCHAR)) * sizeof(WCHAR);
