@@ -13,7 +13,7 @@
 // string request's index in Type3InputBuffer itself; a read report is left
 // pending (a failed one makes the class driver's read loop spin) and is
 // completed when the device goes away.
-#include <ntddk.h>
+#include "UnitDriverSupport.h"
 
 #define HID_CTL(n) CTL_CODE(FILE_DEVICE_KEYBOARD, (n), METHOD_NEITHER, FILE_ANY_ACCESS)
 #define UNIT_GET_DEVICE_DESCRIPTOR HID_CTL(0)
@@ -85,54 +85,7 @@ static UNIT_EXTENSION* unitExtension(PDEVICE_OBJECT device)
 
 static HANDLE openSettings(PDEVICE_OBJECT device)
 {
-    HANDLE key = NULL;
-    if (!NT_SUCCESS(IoOpenDeviceRegistryKey(hidExtension(device)->PhysicalDeviceObject,
-                                            PLUGPLAY_REGKEY_DEVICE, KEY_ALL_ACCESS, &key)))
-        return NULL;
-    return key;
-}
-
-// A value of the settings key: type and data into buffer; 0 bytes when missing.
-static ULONG readSetting(HANDLE key, const WCHAR* name, ULONG* type, void* buffer, ULONG size)
-{
-    UCHAR raw[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + 512];
-    KEY_VALUE_PARTIAL_INFORMATION* info = (KEY_VALUE_PARTIAL_INFORMATION*)raw;
-    UNICODE_STRING valueName;
-    ULONG length = 0;
-    RtlInitUnicodeString(&valueName, name);
-    if (!key || !NT_SUCCESS(ZwQueryValueKey(key, &valueName, KeyValuePartialInformation, info,
-                                            sizeof raw, &length)))
-        return 0;
-    if (info->DataLength > size)
-        return 0;
-    RtlCopyMemory(buffer, info->Data, info->DataLength);
-    *type = info->Type;
-    return info->DataLength;
-}
-
-static ULONG readNumber(HANDLE key, const WCHAR* name, ULONG fallback)
-{
-    ULONG type = 0, value = 0;
-    return readSetting(key, name, &type, &value, sizeof value) == sizeof value && type == REG_DWORD
-               ? value
-               : fallback;
-}
-
-static void addToCounter(HANDLE key, const WCHAR* name)
-{
-    UNICODE_STRING valueName;
-    ULONG value = readNumber(key, name, 0) + 1;
-    RtlInitUnicodeString(&valueName, name);
-    if (key)
-        ZwSetValueKey(key, &valueName, 0, REG_DWORD, &value, sizeof value);
-}
-
-static NTSTATUS complete(PIRP irp, NTSTATUS status, ULONG_PTR information)
-{
-    irp->IoStatus.Status = status;
-    irp->IoStatus.Information = information;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
+    return openDeviceSettings(hidExtension(device)->PhysicalDeviceObject);
 }
 
 static NTSTATUS copyOut(PIRP irp, const void* data, ULONG size)
@@ -157,7 +110,7 @@ static NTSTATUS getString(PDEVICE_OBJECT device, PIRP irp)
     WCHAR text[256] = {0};
     ULONG type = 0, bytes = 0;
     NTSTATUS status;
-    addToCounter(key, L"StringRequests");
+    addToCounter(key, L"StringRequests", 1);
     if (which > 2 || (readNumber(key, L"FailStrings", 0) & (1u << which))) {
         status = complete(irp, STATUS_UNSUCCESSFUL, 0);
     } else {
@@ -241,18 +194,12 @@ static PDRIVER_DISPATCH classClose;
 
 static void countOnHidDevice(PDEVICE_OBJECT device, LONG opens, LONG handles)
 {
-    HANDLE key = NULL;
     // Only the class driver's HID device is a physical device object with a key.
-    if (!NT_SUCCESS(IoOpenDeviceRegistryKey(device, PLUGPLAY_REGKEY_DEVICE, KEY_ALL_ACCESS, &key)))
+    HANDLE key = openDeviceSettings(device);
+    if (!key)
         return;
-    if (opens)
-        addToCounter(key, L"Opens");
-    {
-        UNICODE_STRING valueName;
-        ULONG value = readNumber(key, L"OpenHandles", 0) + (ULONG)handles;
-        RtlInitUnicodeString(&valueName, L"OpenHandles");
-        ZwSetValueKey(key, &valueName, 0, REG_DWORD, &value, sizeof value);
-    }
+    addToCounter(key, L"Opens", opens);
+    addToCounter(key, L"OpenHandles", handles);
     ZwClose(key);
 }
 

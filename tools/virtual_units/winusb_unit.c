@@ -11,7 +11,7 @@
 // documentation: "If the buffer is not large enough to hold the descriptor
 // data, no data is copied"), 1 copies the first bytes and succeeds (what USB
 // GET_DESCRIPTOR itself does, USB 2.0 section 9.3.5).
-#include <ntddk.h>
+#include "UnitDriverSupport.h"
 
 #include "WinUsbUnitProtocol.h"
 
@@ -32,55 +32,15 @@ static UNIT_EXTENSION* unitOf(PDEVICE_OBJECT device)
 
 static HANDLE openSettings(PDEVICE_OBJECT device)
 {
-    HANDLE key = NULL;
-    if (!NT_SUCCESS(IoOpenDeviceRegistryKey(unitOf(device)->pdo, PLUGPLAY_REGKEY_DEVICE,
-                                            KEY_ALL_ACCESS, &key)))
-        return NULL;
-    return key;
+    return openDeviceSettings(unitOf(device)->pdo);
 }
 
-static ULONG readSetting(HANDLE key, const WCHAR* name, ULONG* type, void* buffer, ULONG size)
-{
-    UCHAR raw[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + 512];
-    KEY_VALUE_PARTIAL_INFORMATION* info = (KEY_VALUE_PARTIAL_INFORMATION*)raw;
-    UNICODE_STRING valueName;
-    ULONG length = 0;
-    RtlInitUnicodeString(&valueName, name);
-    if (!key || !NT_SUCCESS(ZwQueryValueKey(key, &valueName, KeyValuePartialInformation, info,
-                                            sizeof raw, &length))
-        || info->DataLength > size)
-        return 0;
-    RtlCopyMemory(buffer, info->Data, info->DataLength);
-    *type = info->Type;
-    return info->DataLength;
-}
-
-static ULONG readNumber(HANDLE key, const WCHAR* name, ULONG fallback)
-{
-    ULONG type = 0, value = 0;
-    return readSetting(key, name, &type, &value, sizeof value) == sizeof value && type == REG_DWORD
-               ? value
-               : fallback;
-}
-
-static void addToCounter(PDEVICE_OBJECT device, const WCHAR* name, LONG change)
+static void countOn(PDEVICE_OBJECT device, const WCHAR* name, LONG change)
 {
     HANDLE key = openSettings(device);
-    UNICODE_STRING valueName;
-    ULONG value = readNumber(key, name, 0) + (ULONG)change;
-    RtlInitUnicodeString(&valueName, name);
-    if (key) {
-        ZwSetValueKey(key, &valueName, 0, REG_DWORD, &value, sizeof value);
+    addToCounter(key, name, change);
+    if (key)
         ZwClose(key);
-    }
-}
-
-static NTSTATUS complete(PIRP irp, NTSTATUS status, ULONG_PTR information)
-{
-    irp->IoStatus.Status = status;
-    irp->IoStatus.Information = information;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
 }
 
 // The descriptor the unit sends for a request; 0 bytes when it has none.
@@ -145,7 +105,7 @@ static NTSTATUS getDescriptor(PDEVICE_OBJECT device, PIRP irp)
         return complete(irp, STATUS_INVALID_PARAMETER, 0);
     RtlCopyMemory(&request, irp->AssociatedIrp.SystemBuffer, sizeof request);
     room = stack->Parameters.DeviceIoControl.OutputBufferLength;
-    addToCounter(device, L"DescriptorRequests", 1);
+    countOn(device, L"DescriptorRequests", 1);
     key = openSettings(device);
     size = buildDescriptor(key, &request, descriptor, &fails);
     smallBuffer = readNumber(key, L"SmallBuffer", 0);
@@ -172,14 +132,14 @@ static NTSTATUS NTAPI control(PDEVICE_OBJECT device, PIRP irp)
 
 static NTSTATUS NTAPI create(PDEVICE_OBJECT device, PIRP irp)
 {
-    addToCounter(device, L"Opens", 1);
-    addToCounter(device, L"OpenHandles", 1);
+    countOn(device, L"Opens", 1);
+    countOn(device, L"OpenHandles", 1);
     return complete(irp, STATUS_SUCCESS, 0);
 }
 
 static NTSTATUS NTAPI close(PDEVICE_OBJECT device, PIRP irp)
 {
-    addToCounter(device, L"OpenHandles", -1);
+    countOn(device, L"OpenHandles", -1);
     return complete(irp, STATUS_SUCCESS, 0);
 }
 
