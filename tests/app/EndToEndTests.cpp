@@ -23,12 +23,7 @@ const wchar_t* const notFound = L"(no motion unit has been found)";
 
 std::wstring productPath()
 {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self);
-    path.resize(path.rfind(L'\\'));             // build\tests
-    path.resize(path.rfind(L'\\'));             // build
-    return path + L"\\app\\Tervalis_Quorvel.exe";
+    return uidriver::buildPath(L"\\app\\Tervalis_Quorvel.exe");
 }
 
 std::wstring productLogPath()
@@ -179,8 +174,7 @@ TEST_F(Product, WithoutServiceShowsCheckingThenNotFoundAndClosesCleanly)
 // child, in pixels, with the sizes and the spacing truncated as they are scaled.
 TEST_F(Product, ScalesTheWindowAndItsChildren)
 {
-    const std::wstring standIns = productPath().substr(0, productPath().rfind(L"\\app\\"))
-                                  + L"\\tests\\standins";
+    const std::wstring standIns = uidriver::buildPath(L"\\tests\\standins");
     ASSERT_TRUE(CopyFileW(productPath().c_str(), (standIns + L"\\Tervalis_Quorvel.exe").c_str(), FALSE));
     const wchar_t* const overrides = L"Software\\Wine\\AppDefaults\\Tervalis_Quorvel.exe\\DllOverrides";
     const wchar_t order[] = L"native,builtin";

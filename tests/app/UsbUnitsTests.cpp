@@ -82,18 +82,8 @@ protected:
         CloseHandle(product.hThread);
         RegDeleteKeyValueW(HKEY_CURRENT_USER, overridesKey, L"winusb");
     }
-    static std::wstring testsFolder()
-    {
-        wchar_t self[MAX_PATH] = {};
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring path(self);
-        return path.substr(0, path.rfind(L'\\'));
-    }
-    static std::wstring standIns() { return testsFolder() + L"\\standins"; }
-    static std::wstring productPath()
-    {
-        return testsFolder().substr(0, testsFolder().rfind(L'\\')) + L"\\app\\Tervalis_Quorvel.exe";
-    }
+    static std::wstring standIns() { return uidriver::buildPath(L"\\tests\\standins"); }
+    static std::wstring productPath() { return uidriver::buildPath(L"\\app\\Tervalis_Quorvel.exe"); }
     // What the field shows once it shows expected, or after a few scans.
     static std::wstring waitForShown(const std::wstring& expected)
     {

@@ -157,16 +157,6 @@ private:
     std::thread thread_;
 };
 
-std::wstring defaultExe()
-{
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self);
-    path.resize(path.rfind(L'\\'));
-    path.resize(path.rfind(L'\\'));
-    return path + L"\\app\\Tervalis_Quorvel_soak.exe";
-}
-
 struct Checks {
     int passed = 0;
     int failed = 0;
@@ -182,7 +172,7 @@ struct Checks {
 int wmain(int argc, wchar_t** argv)
 {
     double minutes = 10;
-    std::wstring exe = defaultExe();
+    std::wstring exe = uidriver::buildPath(L"\\app\\Tervalis_Quorvel_soak.exe");
     bool units = false;
     for (int i = 1; i < argc; ++i) {
         if (std::wcscmp(argv[i], L"--units") == 0)

@@ -20,6 +20,16 @@ void sendMouse(DWORD flags, POINT screen)
 
 } // namespace
 
+std::wstring buildPath(const wchar_t* relative)
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self);
+    path.resize(path.rfind(L'\\'));  // build\tests or build\tools
+    path.resize(path.rfind(L'\\'));  // build
+    return path + relative;
+}
+
 HWND waitForMainWindow(DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();

@@ -14,6 +14,10 @@ namespace uidriver {
 inline constexpr POINT copyButtonCentre = {220, 205};
 inline constexpr POINT closeButtonCentre = {430, 205};
 
+// A path in the build folder, for programs in its tests\ or tools\ folder:
+// buildPath(L"\\app\\Tervalis_Quorvel.exe").
+std::wstring buildPath(const wchar_t* relative);
+
 // The visible main window, waiting up to timeoutMs; null when none appears.
 HWND waitForMainWindow(DWORD timeoutMs);
 
