@@ -1,6 +1,7 @@
-// Program entry: opens the log, makes the process DPI-aware, starts the toolkit,
+// Program entry: restricts DLL loading to system32, opens the log, makes the process DPI-aware, starts the toolkit,
 // shows the main window and runs the message loop until the window is gone.
 #include "app/MainWindow.h"
+#include "common/SystemLibrary.h"
 #include "diag/Log.h"
 #include "toolkit/Application.h"
 #include "toolkit/ComponentScale.h"
@@ -11,6 +12,8 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // Before anything can load a DLL: system32 only, never the folder the tool was run from.
+    common::restrictDllSearchToSystem32();
     diag::openLog("Tervalis_Quorvel", false, diag::LogFolderLocalAppData, diag::HeaderLifecycle);
     QEL::enableDpiAwareness();
     {

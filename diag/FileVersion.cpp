@@ -1,5 +1,7 @@
 #include "diag/FileVersion.h"
 
+#include "common/SystemLibrary.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -13,7 +15,8 @@ constexpr DWORD maxVersionBlock = 0x100000;  // 1 MiB; anything larger is not tr
 FileVersion readFileVersion(const wchar_t* path)
 {
     FileVersion version = {0, 0, 0, 0};
-    if (!path || !*path)
+    // version.dll is delay-loaded from system32; without it there is no version to read.
+    if (!path || !*path || !common::available(common::DelayLoaded::Version))
         return version;
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path, &ignored);

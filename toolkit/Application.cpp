@@ -1,5 +1,7 @@
 #include "toolkit/Application.h"
 
+#include "common/SystemLibrary.h"
+
 #include "toolkit/Gdiplus.h"
 #include "toolkit/Widget.h"
 
@@ -36,7 +38,8 @@ Application::Application(HINSTANCE instance, int paintMode) : Object(nullptr), i
     }
     g_current = this;
 
-    if (paintMode == 1)
+    // uxtheme.dll is delay-loaded from system32; without it every widget paints off-screen.
+    if (paintMode == 1 && common::available(common::DelayLoaded::UxTheme))
         bufferedPaint_ = SUCCEEDED(BufferedPaintInit());
 
     registerWindowClass(controlClassName, LoadCursorW(nullptr, IDC_ARROW));

@@ -1,5 +1,7 @@
 #include "toolkit/ComponentScale.h"
 
+#include "common/SystemLibrary.h"
+
 #include <mutex>
 
 namespace QEL {
@@ -11,11 +13,11 @@ using GetScaleFactorForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int*);
 
 constexpr int processPerMonitorDpiAware = 2;
 
-// Looked up once in Shcore.dll, which is never freed; null when missing.
+// Looked up once in Shcore.dll from system32, which is never freed; null when missing.
 template <typename Function>
 Function shcoreFunction(const char* name)
 {
-    HMODULE shcore = LoadLibraryW(L"Shcore.dll");
+    HMODULE shcore = common::loadSystemLibrary(L"Shcore.dll");
     if (!shcore)
         return nullptr;
     // Through void (*)(), the one function type that converts to any other without a warning.

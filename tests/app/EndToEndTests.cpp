@@ -169,16 +169,65 @@ TEST_F(Product, WithoutServiceShowsCheckingThenNotFoundAndClosesCleanly)
     EXPECT_GE(countOf(whole, "E: GEC:2003, X:2\r\n"), 6);
 }
 
-// The product at other scales, from a stand-in Shcore.dll that a per-program
-// override selects for a copy of the product beside it: the window and every
-// child, in pixels, with the sizes and the spacing truncated as they are scaled.
+// Per-program DLL overrides in the test prefix, keyed by the executable's file
+// name; removed again when the test ends.
+class DllOverrides {
+public:
+    explicit DllOverrides(const std::wstring& exeName)
+        : key(L"Software\\Wine\\AppDefaults\\" + exeName)
+    {
+    }
+    ~DllOverrides() { RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
+    // Wine takes a native copy first, as Windows does for a DLL that is not a KnownDLL.
+    bool preferNative(const wchar_t* dll) { return set(dll, L"native,builtin"); }
+    // Every load of the DLL fails.
+    bool disable(const wchar_t* dll) { return set(dll, L""); }
+
+private:
+    bool set(const wchar_t* dll, const std::wstring& order)
+    {
+        return RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\DllOverrides").c_str(), dll, REG_SZ,
+                               order.c_str(), static_cast<DWORD>((order.size() + 1) * sizeof(wchar_t)))
+            == ERROR_SUCCESS;
+    }
+
+    std::wstring key;
+};
+
+// A copy of the product under a name of its own, so that overrides for it touch no other program.
+std::wstring productCopy(const wchar_t* folderName, const wchar_t* exeName)
+{
+    const std::wstring folder = uidriver::buildPath(L"\\tests\\") + folderName;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring exe = folder + L"\\" + exeName;
+    EXPECT_TRUE(CopyFileW(productPath().c_str(), exe.c_str(), FALSE));
+    return exe;
+}
+
+std::wstring systemFile(const wchar_t* name)
+{
+    wchar_t folder[MAX_PATH] = {};
+    GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder) + L"\\" + name;
+}
+
+// The product at other scales, from a stand-in Shcore.dll in the prefix's
+// system32 (the product loads Shcore from there only), selected for the product
+// by a per-program override while Wine's own placeholder waits beside it: the
+// window and every child, in pixels, with the sizes and the spacing truncated.
 TEST_F(Product, ScalesTheWindowAndItsChildren)
 {
-    const std::wstring standIns = uidriver::buildPath(L"\\tests\\standins");
-    ASSERT_TRUE(CopyFileW(productPath().c_str(), (standIns + L"\\Tervalis_Quorvel.exe").c_str(), FALSE));
-    const wchar_t* const overrides = L"Software\\Wine\\AppDefaults\\Tervalis_Quorvel.exe\\DllOverrides";
-    const wchar_t order[] = L"native,builtin";
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, overrides, L"shcore", REG_SZ, order, sizeof order));
+    const std::wstring shcore = systemFile(L"shcore.dll");
+    const std::wstring wineShcore = systemFile(L"shcore.dll.wine");
+    ASSERT_TRUE(MoveFileExW(shcore.c_str(), wineShcore.c_str(), MOVEFILE_REPLACE_EXISTING));
+    struct Restore {
+        const std::wstring& from;
+        const std::wstring& to;
+        ~Restore() { MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING); }
+    } restore{wineShcore, shcore};
+    ASSERT_TRUE(CopyFileW(uidriver::buildPath(L"\\tests\\standins\\shcore.dll").c_str(), shcore.c_str(), FALSE));
+    DllOverrides overrides(L"Tervalis_Quorvel.exe");
+    ASSERT_TRUE(overrides.preferNative(L"shcore"));
     const struct {
         const wchar_t* factor;
         SIZE window;
@@ -189,7 +238,7 @@ TEST_F(Product, ScalesTheWindowAndItsChildren)
                                        {103, 202, 735, 60}, {175, 270, 300, 75}, {498, 270, 300, 75}}}};
     for (const auto& c : cases) {
         SetEnvironmentVariableW(L"QUORVEL_TEST_SCALE_FACTOR", c.factor);
-        launch(standIns + L"\\Tervalis_Quorvel.exe");
+        launch();
         SetEnvironmentVariableW(L"QUORVEL_TEST_SCALE_FACTOR", nullptr);
         RECT rect;
         GetWindowRect(window, &rect);
@@ -208,7 +257,54 @@ TEST_F(Product, ScalesTheWindowAndItsChildren)
         CloseHandle(process.hThread);
         process = {};
     }
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Tervalis_Quorvel.exe");
+}
+
+// A copy of the tool in a folder where a DLL is planted under every name it
+// loads that is not a KnownDLL. The overrides make Wine, which has no KnownDLLs,
+// take a DLL beside the program first, as Windows would. Each planted DLL would
+// leave NAME.dll.ran and end the process: none may run, and the tool comes up and
+// shows the service's unit. version.dll and shcore.dll cannot be planted under
+// Wine: its own user32, setupapi and shlwapi import them, so any Wine process
+// there would load them (on Windows user32 does not import version.dll, and
+// shcore.dll is a KnownDLL); scripts/check-image covers how the tool names them.
+TEST_F(Product, NeverLoadsADllPlantedBesideIt)
+{
+    const std::wstring exe = productCopy(L"planted", L"Planted_Quorvel.exe");
+    const std::wstring folder = exe.substr(0, exe.rfind(L'\\'));
+    const std::wstring marker = uidriver::buildPath(L"\\tests\\standins\\planted_marker.dll");
+    DllOverrides overrides(L"Planted_Quorvel.exe");
+    const wchar_t* const planted[] = {L"hid", L"winusb", L"uxtheme", L"oleacc"};
+    for (const wchar_t* name : planted) {
+        const std::wstring dll = folder + L"\\" + name + L".dll";
+        DeleteFileW((dll + L".ran").c_str());
+        ASSERT_TRUE(CopyFileW(marker.c_str(), dll.c_str(), FALSE)) << narrow(name);
+        ASSERT_TRUE(overrides.preferNative(name));
+    }
+    serve({simulator::makeUnit(L"PLANTED000001")});
+    ASSERT_NO_FATAL_FAILURE(launch(exe));
+    EXPECT_EQ(L"PLANTE-D00000-1", waitForShown(L"PLANTE-D00000-1"));
+    EXPECT_EQ(0u, closeAndWait());
+    for (const wchar_t* name : planted) {
+        const std::wstring ran = folder + L"\\" + name + L".dll.ran";
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(ran.c_str())) << narrow(name) << " ran";
+    }
+}
+
+// Where hid.dll, winusb.dll or uxtheme.dll cannot be loaded at all, the tool
+// still runs: the HID and WinUSB stages add no record, painting goes off-screen.
+TEST_F(Product, RunsWithoutTheDllsItDelayLoads)
+{
+    const std::wstring exe = productCopy(L"bare", L"Bare_Quorvel.exe");
+    DllOverrides overrides(L"Bare_Quorvel.exe");
+    for (const wchar_t* name : {L"hid", L"winusb", L"uxtheme"})
+        ASSERT_TRUE(overrides.disable(name));
+    serve({simulator::makeUnit(L"NODLLS")});
+    ASSERT_NO_FATAL_FAILURE(launch(exe));
+    EXPECT_EQ(L"NODLLS", waitForShown(L"NODLLS"));
+    EXPECT_EQ(0xF4F4F4u, uidriver::pixelAt(window, {550, 170}));  // painted all the same
+    server->stop();
+    EXPECT_EQ(notFound, shownAfterTicks());
+    EXPECT_EQ(0u, closeAndWait());
 }
 
 TEST_F(Product, ShowsTheServiceUnitsSerialAsItComesAndGoes)

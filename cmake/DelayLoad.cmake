@@ -1,0 +1,19 @@
+# DLLs that are not Windows KnownDLLs are linked delay-loaded: the loader then
+# never looks for them beside the executable before wWinMain runs, and the
+# program loads them later from system32 alone (common/SystemLibrary.h).
+# Each cmake/delayload/NAME.def lists the functions the product uses; the target
+# delay_NAME is its delay-import library.
+set(QUORVEL_DELAY_LOADED hid winusb version uxtheme oleacc)
+find_program(QUORVEL_DLLTOOL NAMES ${MINGW_PREFIX}-dlltool REQUIRED)
+foreach(dll ${QUORVEL_DELAY_LOADED})
+  set(def ${CMAKE_SOURCE_DIR}/cmake/delayload/${dll}.def)
+  set(lib ${CMAKE_BINARY_DIR}/delayload/lib${dll}_delay.a)
+  add_custom_command(OUTPUT ${lib}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/delayload
+    COMMAND ${QUORVEL_DLLTOOL} --input-def ${def} --dllname ${dll}.dll --output-delaylib ${lib}
+    DEPENDS ${def} VERBATIM)
+  add_custom_target(delay_${dll}_lib DEPENDS ${lib})
+  add_library(delay_${dll} STATIC IMPORTED GLOBAL)
+  set_target_properties(delay_${dll} PROPERTIES IMPORTED_LOCATION ${lib})
+  add_dependencies(delay_${dll} delay_${dll}_lib)
+endforeach()
