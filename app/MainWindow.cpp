@@ -32,6 +32,9 @@ MainWindow::MainWindow()
     addHandler(WM_CREATE, &MainWindow::onCreate);
     addHandler(WM_DESTROY, &MainWindow::onDestroy);
     addHandler(WM_TIMER, &MainWindow::onTimer);
+    addHandler(WM_COMMAND, &MainWindow::onCommand);
+    addHandler(WM_NCHITTEST, &MainWindow::onHitTest);
+    addHandler(WM_NCLBUTTONDBLCLK, &MainWindow::onCaptionDoubleClick);
 
     create(mainWindowClassName, mainWindowTitle, mainWindowStyle, 0, CW_USEDEFAULT, CW_USEDEFAULT,
            mainWindowWidth, mainWindowHeight, nullptr, nullptr);
@@ -40,6 +43,24 @@ MainWindow::MainWindow()
     logo = QEL::loadBitmapResource(application ? application->instance() : nullptr,
                                    MAKEINTRESOURCEW(logoResourceId), L"PNG");
     SetTimer(hwnd(), scanTimerId, scanPeriodMs, nullptr);
+    setIcons();
+    ACCEL copyKey = {FVIRTKEY | FCONTROL, 'C', copyCommandId};
+    accelerators_.reset(CreateAcceleratorTableW(&copyKey, 1));
+}
+
+// The taskbar, Alt+Tab and the window's system menu show these.
+void MainWindow::setIcons()
+{
+    QEL::Application* application = QEL::Application::current();
+    HINSTANCE instance = application ? application->instance() : nullptr;
+    const auto load = [instance](int metricX, int metricY) {
+        return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(iconResourceId), IMAGE_ICON,
+                                             GetSystemMetrics(metricX), GetSystemMetrics(metricY), 0));
+    };
+    bigIcon.reset(load(SM_CXICON, SM_CYICON));
+    smallIcon.reset(load(SM_CXSMICON, SM_CYSMICON));
+    SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon.get()));
+    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
 }
 
 MainWindow::~MainWindow()
@@ -121,6 +142,35 @@ LRESULT MainWindow::onTimer(UINT, WPARAM, LPARAM)
     serialLabel->setText(displayTextFor(units));
     serialLabel->invalidate(false, nullptr);
     return 0;
+}
+
+// From the keyboard: Ctrl+C through the accelerators, Esc from the dialog manager.
+LRESULT MainWindow::onCommand(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) {
+    case copyCommandId:
+        copySerial();
+        return 0;
+    case IDCANCEL:
+        close();
+        return 0;
+    default:
+        return callDefault(message, wParam, lParam);
+    }
+}
+
+// The window has no title bar: its own background serves as one, so dragging it
+// moves the window. The children answer for themselves, so the buttons still click.
+LRESULT MainWindow::onHitTest(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT hit = callDefault(message, wParam, lParam);
+    return hit == HTCLIENT ? HTCAPTION : hit;
+}
+
+// A double click on a title bar would maximise the window; its size is fixed.
+LRESULT MainWindow::onCaptionDoubleClick(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return wParam == HTCAPTION ? 0 : callDefault(message, wParam, lParam);
 }
 
 void MainWindow::copySerial()

@@ -1,8 +1,10 @@
 // The tool's only window: a borderless, custom-drawn panel with the title, the
 // logo, the explanation, the serial-number field and two buttons. It owns the
-// one-second scan timer.
+// one-second scan timer, its icons and its keyboard shortcuts; dragging its
+// background moves it.
 #pragma once
 
+#include "common/UniqueHandle.h"
 #include "toolkit/Label.h"
 #include "toolkit/Widget.h"
 
@@ -16,6 +18,9 @@ inline constexpr int mainWindowWidth = 650;   // logical units
 inline constexpr int mainWindowHeight = 232;  // logical units
 inline constexpr UINT_PTR scanTimerId = 0;
 inline constexpr int logoResourceId = 102;
+inline constexpr int iconResourceId = 1;
+// Ctrl+C's command: copies the serial field wherever the focus is.
+inline constexpr WORD copyCommandId = 100;
 
 // Defined by the executable: the product scans once a second (ScanPeriod.cpp);
 // the soak test's build scans faster (ScanPeriodSoak.cpp).
@@ -29,10 +34,17 @@ public:
     void paint(Gdiplus::Graphics& graphics) override;
     void copySerial();
 
+    // The keyboard shortcuts for the message loop.
+    HACCEL accelerators() const { return accelerators_.get(); }
+
 private:
     LRESULT onCreate(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onDestroy(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onTimer(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onCommand(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onHitTest(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onCaptionDoubleClick(UINT message, WPARAM wParam, LPARAM lParam);
+    void setIcons();
 
     std::unique_ptr<Gdiplus::Bitmap> logo;
     std::unique_ptr<Gdiplus::SolidBrush> backgroundBrush;
@@ -40,6 +52,9 @@ private:
     std::unique_ptr<Gdiplus::SolidBrush> panelBrush;
     std::unique_ptr<Gdiplus::Pen> framePen;
     QEL::Label* serialLabel = nullptr;  // owned as a child of this window
+    common::IconHandle bigIcon;
+    common::IconHandle smallIcon;
+    common::AcceleratorTable accelerators_;
 };
 
 } // namespace app

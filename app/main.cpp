@@ -1,6 +1,7 @@
-// Program entry: restricts DLL loading to system32, opens the log, makes the process DPI-aware, starts the toolkit,
+// Program entry: restricts DLL loading to system32, lets one copy run, opens the log, makes the process DPI-aware, starts the toolkit,
 // shows the main window and runs the message loop until the window is gone.
 #include "app/MainWindow.h"
+#include "app/SingleInstance.h"
 #include "common/SystemLibrary.h"
 #include "diag/Log.h"
 #include "toolkit/Application.h"
@@ -14,6 +15,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
     // Before anything can load a DLL: system32 only, never the folder the tool was run from.
     common::restrictDllSearchToSystem32();
+    // A second start shows the running copy and ends, before it touches the log.
+    const app::SingleInstance instanceGuard;
+    if (!instanceGuard.first()) {
+        app::SingleInstance::activateRunningCopy();
+        return 0;
+    }
     diag::openLog("Tervalis_Quorvel", false, diag::LogFolderLocalAppData, diag::HeaderLifecycle);
     QEL::enableDpiAwareness();
     {
@@ -27,7 +34,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
             ShowWindow(window, SW_SHOWNORMAL);
         // Without a window nothing would ever post the quit message.
         if (window)
-            application.run();
+            application.run(mainWindow->accelerators());
         mainWindow.reset();
     }
     diag::closeLog();

@@ -4,13 +4,17 @@
 # Each cmake/delayload/NAME.def lists the functions the product uses; the target
 # delay_NAME is its delay-import library.
 set(QUORVEL_DELAY_LOADED hid winusb version uxtheme oleacc)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/delayload)
 find_program(QUORVEL_DLLTOOL NAMES ${MINGW_PREFIX}-dlltool REQUIRED)
 foreach(dll ${QUORVEL_DELAY_LOADED})
   set(def ${CMAKE_SOURCE_DIR}/cmake/delayload/${dll}.def)
   set(lib ${CMAKE_BINARY_DIR}/delayload/lib${dll}_delay.a)
   add_custom_command(OUTPUT ${lib}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/delayload
-    COMMAND ${QUORVEL_DLLTOOL} --input-def ${def} --dllname ${dll}.dll --output-delaylib ${lib}
+    # A fixed prefix for its temporary objects, whose names land in the image's
+    # debug information: two builds of one tree stay byte-identical.
+    COMMAND ${QUORVEL_DLLTOOL} --input-def ${def} --dllname ${dll}.dll --temp-prefix ${dll}_delay
+            --output-delaylib ${lib}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/delayload
     DEPENDS ${def} VERBATIM)
   add_custom_target(delay_${dll}_lib DEPENDS ${lib})
   add_library(delay_${dll} STATIC IMPORTED GLOBAL)

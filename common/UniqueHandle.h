@@ -82,6 +82,16 @@ inline void freeGlobalBlock(HGLOBAL block) noexcept
     ::GlobalFree(block);
 }
 
+inline void destroyIcon(HICON icon) noexcept
+{
+    ::DestroyIcon(icon);
+}
+
+inline void destroyAcceleratorTable(HACCEL table) noexcept
+{
+    ::DestroyAcceleratorTable(table);
+}
+
 template <typename Interface>
 void releaseComObject(Interface* object) noexcept
 {
@@ -94,6 +104,10 @@ using KernelHandle = UniqueHandle<NullIsNone<HANDLE, closeKernelHandle>>;
 using FileHandle = UniqueHandle<InvalidIsNone<HANDLE, closeKernelHandle>>;
 // A block from GlobalAlloc.
 using GlobalBlock = UniqueHandle<NullIsNone<HGLOBAL, freeGlobalBlock>>;
+// An icon from LoadImageW without LR_SHARED.
+using IconHandle = UniqueHandle<NullIsNone<HICON, destroyIcon>>;
+// An accelerator table from CreateAcceleratorTableW.
+using AcceleratorTable = UniqueHandle<NullIsNone<HACCEL, destroyAcceleratorTable>>;
 // One reference to a COM object.
 template <typename Interface>
 using ComReference = UniqueHandle<NullIsNone<Interface*, releaseComObject<Interface>>>;

@@ -25,6 +25,7 @@ Application::Application(HINSTANCE instance, int paintMode) : Object(nullptr), i
 {
     if (g_current)
         throw std::runtime_error("Application is already created!");
+    comStarted_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 
     if (g_token == 0) {
         // Without GDI+'s background thread, this thread drives its notifications.
@@ -60,6 +61,8 @@ Application::~Application()
         g_token = 0;
         g_hookToken = 0;
     }
+    if (comStarted_)
+        CoUninitialize();
 }
 
 Application* Application::current()
@@ -67,10 +70,17 @@ Application* Application::current()
     return g_current;
 }
 
-int Application::run()
+int Application::run(HACCEL accelerators)
 {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST && message.hwnd) {
+            HWND topLevel = GetAncestor(message.hwnd, GA_ROOT);
+            if (accelerators && TranslateAcceleratorW(topLevel, accelerators, &message))
+                continue;
+            if (IsDialogMessageW(topLevel, &message))
+                continue;
+        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

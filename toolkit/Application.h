@@ -1,5 +1,5 @@
-// The one application object of the process: starts GDI+ and buffered painting,
-// registers the toolkit's window classes and runs the message loop.
+// The one application object of the process: starts COM, GDI+ and buffered
+// painting, registers the toolkit's window classes and runs the message loop.
 #pragma once
 
 #include "toolkit/Object.h"
@@ -26,12 +26,16 @@ public:
     HINSTANCE instance() const { return instance_; }
     bool bufferedPaint() const { return bufferedPaint_; }
 
-    // The message loop; returns the exit code carried by WM_QUIT.
-    int run();
+    // The message loop; returns the exit code carried by WM_QUIT. Keyboard
+    // messages go first to the accelerators (when given) and to the dialog
+    // manager of their top-level window, which moves the focus with Tab and
+    // Shift+Tab and turns Esc into WM_COMMAND IDCANCEL.
+    int run(HACCEL accelerators = nullptr);
 
 private:
     HINSTANCE instance_;
     bool bufferedPaint_ = false;
+    bool comStarted_ = false;  // a single-threaded apartment for screen readers' calls
 };
 
 // Registers a class for the toolkit's window procedure; true when registered.

@@ -2,6 +2,8 @@
 
 #include "toolkit/Application.h"
 
+#include <oleacc.h>
+
 namespace QEL {
 
 Button::Button(Widget* parent) : Label(parent, buttonClassName)
@@ -11,6 +13,12 @@ Button::Button(Widget* parent) : Label(parent, buttonClassName)
     addHandler(WM_LBUTTONDOWN, &Button::onLeftButtonDown);
     addHandler(WM_LBUTTONUP, &Button::onLeftButtonUp);
     addHandler(WM_CAPTURECHANGED, &Button::onCaptureChanged);
+    addHandler(WM_GETDLGCODE, &Button::onGetDialogCode);
+    addHandler(WM_KEYDOWN, &Button::onKeyDown);
+    addHandler(WM_SETFOCUS, &Button::onFocusChanged);
+    addHandler(WM_KILLFOCUS, &Button::onFocusChanged);
+    addHandler(BM_CLICK, &Button::onClickRequest);
+    SetWindowLongW(hwnd(), GWL_STYLE, GetWindowLongW(hwnd(), GWL_STYLE) | WS_TABSTOP);
     format->SetAlignment(Gdiplus::StringAlignmentCenter);
     format->SetLineAlignment(Gdiplus::StringAlignmentCenter);
 }
@@ -77,12 +85,73 @@ LRESULT Button::onCaptureChanged(UINT, WPARAM, LPARAM)
     return 0;
 }
 
+// Enter and Space are the button's own; Tab and Esc stay with the dialog manager.
+LRESULT Button::onGetDialogCode(UINT, WPARAM wParam, LPARAM)
+{
+    return wParam == VK_RETURN || wParam == VK_SPACE ? DLGC_WANTMESSAGE : 0;
+}
+
+LRESULT Button::onKeyDown(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const bool repeat = (lParam & (1 << 30)) != 0;  // held down: one click only
+    if ((wParam == VK_RETURN || wParam == VK_SPACE) && !repeat) {
+        click();
+        return 0;
+    }
+    return callDefault(message, wParam, lParam);
+}
+
+LRESULT Button::onFocusChanged(UINT, WPARAM, LPARAM)
+{
+    invalidate();
+    return 0;
+}
+
+// BM_CLICK, as a screen reader's default action sends it: the action runs from the
+// message loop, not inside the reader's call.
+LRESULT Button::onClickRequest(UINT, WPARAM, LPARAM)
+{
+    click();
+    return 0;
+}
+
+void Button::click()
+{
+    if (onClick)
+        onClick();
+}
+
+LONG Button::accessibleRole() const
+{
+    return ROLE_SYSTEM_PUSHBUTTON;
+}
+
+LONG Button::accessibleState() const
+{
+    return STATE_SYSTEM_FOCUSABLE | (GetFocus() == hwnd() ? STATE_SYSTEM_FOCUSED : 0)
+         | (pressed ? STATE_SYSTEM_PRESSED : 0);
+}
+
+bool Button::doDefaultAction()
+{
+    return PostMessageW(hwnd(), BM_CLICK, 0, 0) != FALSE;
+}
+
 void Button::paint(Gdiplus::Graphics& graphics)
 {
     const Gdiplus::ARGB fill = pressed ? pressedFill : hovered ? hoveredFill : idleFill;
     Gdiplus::SolidBrush brush{Gdiplus::Color(fill)};
-    graphics.FillRectangle(&brush, clientRectF());
+    const Gdiplus::RectF area = clientRectF();
+    graphics.FillRectangle(&brush, area);
     drawText(graphics);
+    // Only the keyboard gives a button the focus; the mouse path never draws this.
+    if (GetFocus() == hwnd()) {
+        Gdiplus::Pen pen(Gdiplus::Color(focusFrame), scale);
+        pen.SetDashStyle(Gdiplus::DashStyleDot);
+        const Gdiplus::REAL inset = focusInset * scale;
+        graphics.DrawRectangle(&pen, area.X + inset, area.Y + inset, area.Width - 2 * inset - 1,
+                               area.Height - 2 * inset - 1);
+    }
 }
 
 } // namespace QEL

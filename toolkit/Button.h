@@ -1,5 +1,7 @@
 // A flat, custom-drawn push button: a label with centred text whose fill tracks
-// the mouse, and a click action run on press and release over it.
+// the mouse, and a click action run on press and release over it. It is a tab
+// stop: with the keyboard focus it shows a focus rectangle, and Enter or Space
+// clicks it.
 #pragma once
 
 #include "toolkit/Label.h"
@@ -15,6 +17,11 @@ public:
 
     void paint(Gdiplus::Graphics& graphics) override;
 
+    LONG accessibleRole() const override;
+    LONG accessibleState() const override;
+    std::wstring defaultAction() const override { return L"Press"; }
+    bool doDefaultAction() override;
+
     std::function<void()> onClick;
 
     bool isHovered() const { return hovered; }
@@ -23,6 +30,8 @@ public:
     static constexpr Gdiplus::ARGB idleFill = 0xFF444444;
     static constexpr Gdiplus::ARGB hoveredFill = 0xFF888888;
     static constexpr Gdiplus::ARGB pressedFill = 0xFFBBBBBB;
+    static constexpr Gdiplus::ARGB focusFrame = 0xFFFFFFFF;
+    static constexpr int focusInset = 4;  // logical units inside the edge
 
 private:
     LRESULT onMouseLeave(UINT message, WPARAM wParam, LPARAM lParam);
@@ -30,6 +39,11 @@ private:
     LRESULT onLeftButtonDown(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onLeftButtonUp(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onCaptureChanged(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onGetDialogCode(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onKeyDown(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onFocusChanged(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onClickRequest(UINT message, WPARAM wParam, LPARAM lParam);
+    void click();
 
     bool hovered = false;
     bool pressed = false;

@@ -1,7 +1,10 @@
 #include "toolkit/Label.h"
 
+#include "toolkit/Accessible.h"
 #include "toolkit/Application.h"
 #include "toolkit/Fonts.h"
+
+#include <oleacc.h>
 
 namespace QEL {
 
@@ -11,16 +14,42 @@ Label::Label(Widget* parent, const wchar_t* className)
       format(std::make_unique<Gdiplus::StringFormat>(0, LANG_NEUTRAL))
 {
     font_ = makeFont(L"Arial", 8.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    addHandler(WM_GETOBJECT, &Label::onGetObject);
     // Starts at 0, 0 with no size until the owner moves and resizes it.
     create(className ? className : controlClassName, L"", WS_CHILD | WS_VISIBLE, 0, CW_USEDEFAULT,
            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, parent);
 }
 
-Label::~Label() = default;
+Label::~Label()
+{
+    // A screen reader may keep the object longer than the label lives.
+    Accessible::disconnect(accessible);
+}
 
 void Label::setText(const std::wstring& text)
 {
+    if (text == labelText)
+        return;
     labelText = text;
+    if (hwnd())
+        NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd(), OBJID_CLIENT, CHILDID_SELF);
+}
+
+LONG Label::accessibleRole() const
+{
+    return ROLE_SYSTEM_STATICTEXT;
+}
+
+LONG Label::accessibleState() const
+{
+    return STATE_SYSTEM_READONLY;
+}
+
+LRESULT Label::onGetObject(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (const LRESULT answer = Accessible::answer(*this, accessible, wParam, lParam))
+        return answer;
+    return callDefault(message, wParam, lParam);
 }
 
 std::wstring Label::text() const

@@ -8,6 +8,8 @@
 
 namespace QEL {
 
+class Accessible;
+
 class Label : public Widget {
 public:
     // Creates the label's window at once as a child of the parent's window; a null
@@ -15,7 +17,8 @@ public:
     explicit Label(Widget* parent, const wchar_t* className = nullptr);
     ~Label() override;
 
-    // Stores the text; the caller asks for a repaint when it wants one.
+    // Stores the text, and tells screen readers when it changed; the caller asks
+    // for a repaint when it wants one.
     void setText(const std::wstring& text) override;
     std::wstring text() const override;
     void paint(Gdiplus::Graphics& graphics) override;
@@ -24,6 +27,12 @@ public:
     void setFont(const Gdiplus::Font& font);
     void setColor(const Gdiplus::Color& color);
 
+    // What a screen reader is told besides the text: static text, read-only, no action.
+    virtual LONG accessibleRole() const;
+    virtual LONG accessibleState() const;
+    virtual std::wstring defaultAction() const { return {}; }
+    // Runs the default action; false when there is none.
+    virtual bool doDefaultAction() { return false; }
 
 protected:
     void drawText(Gdiplus::Graphics& graphics);
@@ -32,6 +41,11 @@ protected:
     std::unique_ptr<Gdiplus::Font> font_;
     Gdiplus::Color color;
     std::unique_ptr<Gdiplus::StringFormat> format;
+
+private:
+    LRESULT onGetObject(UINT message, WPARAM wParam, LPARAM lParam);
+
+    Accessible* accessible = nullptr;  // one reference, made on the first request
 };
 
 } // namespace QEL

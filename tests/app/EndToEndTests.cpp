@@ -5,15 +5,19 @@
 #include "app/Catalogue.h"
 #include "diag/Log.h"
 #include "service/ServiceProtocol.h"
+#include "common/UniqueHandle.h"
 #include "support/Files.h"
 
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <set>
+#include <tuple>
 
 using namespace testing_support;
 
@@ -334,6 +338,247 @@ TEST_F(Product, ShowsTheServiceUnitsSerialAsItComesAndGoes)
     serve({simulator::makeUnit(L"BACKAGAIN")});
     EXPECT_EQ(L"BACKAG-AIN", shownAfterTicks());
 
+    EXPECT_EQ(0u, closeAndWait());
+}
+
+// What a screen reader learns of one child window through MSAA, from this process.
+struct AccessibleChild {
+    HWND window = nullptr;
+    std::wstring name;
+    long role = 0;
+    long state = 0;
+    std::wstring defaultAction;
+    common::ComReference<IAccessible> object;
+};
+
+std::wstring takeBstr(BSTR text)
+{
+    std::wstring result = text ? std::wstring(text, SysStringLen(text)) : L"<none>";
+    SysFreeString(text);
+    return result;
+}
+
+AccessibleChild accessibleChild(HWND child)
+{
+    AccessibleChild result;
+    result.window = child;
+    IAccessible* raw = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(child, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&raw))))
+        return result;
+    result.object.reset(raw);
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR text = nullptr;
+    raw->get_accName(self, &text);
+    result.name = takeBstr(text);
+    text = nullptr;
+    raw->get_accDefaultAction(self, &text);
+    result.defaultAction = takeBstr(text);
+    VARIANT value = {};
+    if (SUCCEEDED(raw->get_accRole(self, &value)) && value.vt == VT_I4)
+        result.role = value.lVal;
+    if (SUCCEEDED(raw->get_accState(self, &value)) && value.vt == VT_I4)
+        result.state = value.lVal;
+    return result;
+}
+
+std::vector<AccessibleChild> accessibleChildren(HWND window)
+{
+    std::vector<AccessibleChild> children;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(accessibleChild(child));
+    return children;
+}
+
+HWND childNamed(HWND window, const std::wstring& name)
+{
+    for (const AccessibleChild& child : accessibleChildren(window))
+        if (child.name == name)
+            return child.window;
+    return nullptr;
+}
+
+// Counts one kind of accessibility event per window, from every process.
+class WinEvents {
+public:
+    explicit WinEvents(DWORD event)
+        : hook(SetWinEventHook(event, event, nullptr, &WinEvents::record, 0, 0, WINEVENT_OUTOFCONTEXT))
+    {
+        counts().clear();
+    }
+    ~WinEvents() { UnhookWinEvent(hook); }
+    int count(HWND window) const { return counts()[window]; }
+
+private:
+    static std::map<HWND, int>& counts()
+    {
+        static std::map<HWND, int> seen;
+        return seen;
+    }
+    static void CALLBACK record(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD)
+    {
+        if (static_cast<DWORD>(object) == static_cast<DWORD>(OBJID_CLIENT) && child == CHILDID_SELF)
+            ++counts()[window];
+    }
+    HWINEVENTHOOK hook;
+};
+
+struct ComApartment {
+    ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~ComApartment() { CoUninitialize(); }
+};
+
+// Every child answers a screen reader with its own text, role, state and action;
+// the serial field's name is what Copy puts on the clipboard, and a tick that
+// changes it (and only such a tick) announces the change.
+TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
+{
+    const ComApartment com;
+    const WinEvents nameChanges(EVENT_OBJECT_NAMECHANGE);
+    ASSERT_NO_FATAL_FAILURE(launch());
+    EXPECT_EQ(notFound, shownAfterTicks());
+    const HWND serialField = childNamed(window, notFound);
+    ASSERT_NE(nullptr, serialField);
+    uidriver::pumpMessages(200);
+    const int announced = nameChanges.count(serialField);  // "(checking...)", then not found
+    EXPECT_EQ(2, announced);
+    uidriver::pumpMessages(2200);  // two more ticks with the same text
+    EXPECT_EQ(announced, nameChanges.count(serialField));
+
+    serve({simulator::makeUnit(L"QV24A7C1E900B3D51F06A2E8")});
+    const std::wstring serial = L"QV24A7-C1E900-B3D51F-06A2E8";
+    EXPECT_EQ(serial, waitForShown(serial));
+    uidriver::pumpMessages(200);
+    EXPECT_EQ(announced + 1, nameChanges.count(serialField));
+
+    constexpr long readOnly = STATE_SYSTEM_READONLY;
+    constexpr long focusable = STATE_SYSTEM_FOCUSABLE;
+    const std::set<std::tuple<std::wstring, long, long, std::wstring>> expected = {
+        {L"Serial Number", ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
+        {L"This tool reads serial number (or license code) of your motion platform. Make sure thar "
+         L"your motion unit is connected to PC via USB and it is turned on.",
+         ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
+        {L"S/N:", ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
+        {serial, ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
+        {L"Copy to clipboard", ROLE_SYSTEM_PUSHBUTTON, focusable, L"Press"},
+        {L"Close", ROLE_SYSTEM_PUSHBUTTON, focusable, L"Press"}};
+    std::set<std::tuple<std::wstring, long, long, std::wstring>> read;
+    for (const AccessibleChild& child : accessibleChildren(window)) {
+        read.insert({child.name, child.role, child.state, child.defaultAction});
+        wchar_t windowName[8] = L"x";
+        GetWindowTextW(child.window, windowName, 8);
+        EXPECT_STREQ(L"", windowName);  // the windows themselves stay unnamed
+    }
+    EXPECT_EQ(expected, read);
+
+    // The default actions run the buttons' click actions.
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    uidriver::clearClipboard();
+    EXPECT_EQ(S_OK, accessibleChild(childNamed(window, L"Copy to clipboard")).object.get()->accDoDefaultAction(self));
+    uidriver::pumpMessages(300);
+    EXPECT_EQ(serial, uidriver::clipboardText().value_or(L"<none>"));
+    const AccessibleChild close = accessibleChild(childNamed(window, L"Close"));
+    EXPECT_EQ(S_OK, close.object.get()->accDoDefaultAction(self));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
+    // Kept past its window, the object fails cleanly.
+    BSTR name = nullptr;
+    EXPECT_TRUE(FAILED(close.object.get()->get_accName(self, &name)));
+}
+
+// Tab and Shift+Tab move between the buttons and wrap, with a focus event and a
+// focus rectangle that the mouse never draws; Enter, Space and Ctrl+C copy; Esc closes.
+TEST_F(Product, WorksFromTheKeyboard)
+{
+    const ComApartment com;
+    serve({simulator::makeUnit(L"KEYBOARD")});
+    ASSERT_NO_FATAL_FAILURE(launch());
+    EXPECT_EQ(L"KEYBOA-RD", waitForShown(L"KEYBOA-RD"));
+    const HWND copy = childNamed(window, L"Copy to clipboard");
+    const HWND close = childNamed(window, L"Close");
+    // The row of the focus rectangle inside the Copy button (120, 180, 200 x 50).
+    const auto focusRing = [this] {
+        const std::vector<unsigned> row = uidriver::pixelRow(window, {124, 184}, 192);
+        return std::count(row.begin(), row.end(), 0xFFFFFFu);
+    };
+    EXPECT_EQ(0, focusRing());  // clicked with the mouse, hovered, not focused
+    EXPECT_NE(copy, uidriver::focusedWindow(window));
+
+    ASSERT_TRUE(uidriver::bringToFront(window));
+    const WinEvents focusEvents(EVENT_OBJECT_FOCUS);
+    const struct {
+        std::initializer_list<WORD> keys;
+        HWND focused;
+    } moves[] = {{{VK_TAB}, copy},           {{VK_TAB}, close}, {{VK_TAB}, copy},
+                 {{VK_SHIFT, VK_TAB}, close}, {{VK_SHIFT, VK_TAB}, copy}};
+    int step = 0;
+    for (const auto& move : moves) {
+        uidriver::pressKeys(move.keys);
+        EXPECT_EQ(move.focused, uidriver::focusedWindow(window)) << "step " << step++;
+    }
+    uidriver::pumpMessages(200);
+    EXPECT_EQ(3, focusEvents.count(copy));
+    EXPECT_EQ(2, focusEvents.count(close));
+    EXPECT_GT(focusRing(), 20);
+
+    for (WORD key : {VK_RETURN, VK_SPACE}) {
+        uidriver::clearClipboard();
+        uidriver::pressKeys({key});
+        EXPECT_EQ(L"KEYBOA-RD", uidriver::clipboardText().value_or(L"<none>")) << key;
+    }
+    uidriver::pressKeys({VK_TAB});  // Close has the focus: Ctrl+C still copies
+    uidriver::clearClipboard();
+    uidriver::pressKeys({VK_CONTROL, 'C'});
+    EXPECT_EQ(L"KEYBOA-RD", uidriver::clipboardText().value_or(L"<none>"));
+    EXPECT_EQ(0, focusRing());
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process.hProcess, 0));
+
+    uidriver::pressKeys({VK_ESCAPE});
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
+    DWORD code = 12345;
+    GetExitCodeProcess(process.hProcess, &code);
+    EXPECT_EQ(0u, code);
+}
+
+// The window moves by the distance its background is dragged; a second start shows the running copy, restored, and ends without a window of
+// its own or a word in the log.
+TEST_F(Product, MovesAndRunsOnce)
+{
+    serve({simulator::makeUnit(L"ONCE")});
+    ASSERT_NO_FATAL_FAILURE(launch());
+    EXPECT_EQ(L"ONCE", waitForShown(L"ONCE"));
+    RECT before;
+    GetWindowRect(window, &before);
+    uidriver::drag(window, {600, 5}, {-120, 70});
+    RECT after;
+    GetWindowRect(window, &after);
+    EXPECT_EQ(before.left - 120, after.left);
+    EXPECT_EQ(before.top + 70, after.top);
+    EXPECT_EQ(before.right - before.left, after.right - after.left);
+
+    ShowWindow(window, SW_MINIMIZE);
+    const std::size_t logBefore = readFileBytes(productLogPath()).size();
+    std::wstring commandLine = L"\"" + productPath() + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION second = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &second));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second.hProcess, 10000));
+    DWORD code = 12345;
+    GetExitCodeProcess(second.hProcess, &code);
+    CloseHandle(second.hProcess);
+    CloseHandle(second.hThread);
+    EXPECT_EQ(0u, code);
+    EXPECT_FALSE(IsIconic(window));
+    int windows = 0;
+    for (HWND w = FindWindowW(L"Tervalis_Quorvel_MainWindow", nullptr); w;
+         w = FindWindowExW(nullptr, w, L"Tervalis_Quorvel_MainWindow", nullptr))
+        ++windows;
+    EXPECT_EQ(1, windows);
+    EXPECT_EQ(logBefore, readFileBytes(productLogPath()).size());
     EXPECT_EQ(0u, closeAndWait());
 }
 

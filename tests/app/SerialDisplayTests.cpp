@@ -108,4 +108,26 @@ TEST_F(Clipboard, MainWindowScansOnEveryTimerMessage)
     EXPECT_EQ(std::wstring(L"(no motion unit has been found)", 32), read());
 }
 
+// The taskbar and Alt+Tab take the window's icons: both sizes from the icon resource.
+// (Under Wine another process cannot ask for them: WM_GETICON fails across processes.)
+TEST_F(Clipboard, MainWindowCarriesTheApplicationIcon)
+{
+    QEL::Application application(GetModuleHandleW(nullptr), 1);
+    app::MainWindow window;
+    const struct {
+        WPARAM kind;
+        int size;
+    } icons[] = {{ICON_BIG, GetSystemMetrics(SM_CXICON)}, {ICON_SMALL, GetSystemMetrics(SM_CXSMICON)}};
+    for (const auto& icon : icons) {
+        const auto handle = reinterpret_cast<HICON>(SendMessageW(window.hwnd(), WM_GETICON, icon.kind, 0));
+        ICONINFO info = {};
+        ASSERT_TRUE(handle && GetIconInfo(handle, &info)) << icon.kind;
+        BITMAP colour = {};
+        GetObjectW(info.hbmColor, sizeof colour, &colour);
+        EXPECT_EQ(icon.size, colour.bmWidth) << icon.kind;
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+}
+
 } // namespace

@@ -1,5 +1,7 @@
 #include "UiDriver.h"
 
+#include <iterator>
+
 namespace uidriver {
 
 namespace {
@@ -63,6 +65,70 @@ void click(HWND window, POINT clientPoint)
     Sleep(40);
     pressLeftButton(false);
     Sleep(60);
+}
+
+void drag(HWND window, POINT clientPoint, POINT offset)
+{
+    POINT screen = clientPoint;
+    ClientToScreen(window, &screen);  // once: the window moves under the cursor
+    moveMouseTo(window, clientPoint);
+    Sleep(40);
+    pressLeftButton(true);
+    Sleep(40);
+    constexpr int steps = 4;
+    for (int step = 1; step <= steps; ++step) {
+        const POINT to = {screen.x + offset.x * step / steps, screen.y + offset.y * step / steps};
+        SetCursorPos(to.x, to.y);
+        sendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, to);
+        Sleep(40);
+    }
+    pressLeftButton(false);
+    Sleep(100);
+}
+
+void pressKeys(std::initializer_list<WORD> chord)
+{
+    std::vector<INPUT> inputs;
+    const auto key = [](WORD vk, bool down) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        return input;
+    };
+    for (WORD vk : chord)
+        inputs.push_back(key(vk, true));
+    for (auto vk = std::rbegin(chord); vk != std::rend(chord); ++vk)
+        inputs.push_back(key(*vk, false));
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    Sleep(150);
+}
+
+HWND focusedWindow(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+bool bringToFront(HWND window)
+{
+    SetForegroundWindow(window);
+    for (int attempt = 0; attempt < 50 && GetForegroundWindow() != window; ++attempt)
+        Sleep(20);
+    return GetForegroundWindow() == window;
+}
+
+void pumpMessages(DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        Sleep(10);
+    } while (GetTickCount() - start < ms);
 }
 
 std::optional<std::wstring> clipboardText()

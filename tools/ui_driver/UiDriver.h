@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,19 @@ void pressLeftButton(bool down);
 
 // Moves the cursor onto a client point, presses and releases the left button.
 void click(HWND window, POINT clientPoint);
+// Presses the left button on a client point, moves the cursor by offset in a few
+// steps and releases it there.
+void drag(HWND window, POINT clientPoint, POINT offset);
+
+// Presses the keys of a chord in order and releases them in reverse, as real
+// key strokes with scan codes: pressKeys({VK_SHIFT, VK_TAB}).
+void pressKeys(std::initializer_list<WORD> chord);
+// The window with the keyboard focus in the thread that owns window.
+HWND focusedWindow(HWND window);
+// Brings a window to the front so that it receives the keyboard.
+bool bringToFront(HWND window);
+// Dispatches this thread's messages (such as out-of-context event hooks') for ms.
+void pumpMessages(DWORD ms);
 
 // The clipboard's CF_UNICODETEXT, or nothing when it holds no text.
 std::optional<std::wstring> clipboardText();

@@ -1,0 +1,71 @@
+// What a screen reader reads of a label or a button: an IAccessible that gives
+// the widget's own text as its name, its role, state and default action, and
+// hands everything else to the system's standard object for the window.
+#pragma once
+
+#include <windows.h>
+#include <oleacc.h>
+
+#include <string>
+
+namespace QEL {
+
+class Label;
+
+class Accessible final : public IAccessible {
+public:
+    // Answers WM_GETOBJECT for the label's window: its accessible object for
+    // OBJID_CLIENT, or 0 to hand the request to the default procedure.
+    static LRESULT answer(Label& label, Accessible*& cached, WPARAM wParam, LPARAM lParam);
+    // The window is going: every later call from a client that kept the object fails.
+    static void disconnect(Accessible*& cached);
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // IDispatch
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
+                                     DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exception,
+                                     UINT* argumentError) override;
+    // IAccessible: ours
+    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override;
+    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override;
+    HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override;
+    HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override;
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override;
+    // IAccessible: the standard object's
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override;
+    HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override;
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** dispatch) override;
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override;
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override;
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override;
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, long* topic) override;
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override;
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* child) override;
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* children) override;
+    HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override;
+    HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height,
+                                          VARIANT child) override;
+    HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override;
+    HRESULT STDMETHODCALLTYPE accHitTest(long left, long top, VARIANT* child) override;
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override;
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override;
+
+private:
+    Accessible(Label& label, IAccessible* standard);
+    ~Accessible();
+    // The label while its window lives and the call is about the label itself.
+    Label* self(const VARIANT& child) const;
+
+    LONG references = 1;
+    Label* label;            // null once disconnected
+    IAccessible* standard;   // the system's object for the same window; null once disconnected
+};
+
+} // namespace QEL
