@@ -1,7 +1,10 @@
 #include "ToolkitTestSupport.h"
 #include "support/Files.h"
 #include "support/LogCapture.h"
+#include "common/UniqueHandle.h"
 #include "toolkit/Label.h"
+
+#include <oleacc.h>
 
 using namespace testing_support;
 
@@ -85,6 +88,35 @@ TEST_F(WidgetDispatch, FailedCreationIsLoggedWithTheSystemError)
         EXPECT_EQ(nullptr, widget.hwnd());
     }
     EXPECT_EQ(expected, log.entries());
+}
+
+// A screen reader may keep a label's accessible object after the label is gone:
+// every call then fails instead of reaching the freed label.
+TEST_F(WidgetDispatch, AccessibleObjectOutlivesItsLabel)
+{
+    TestWindow window;
+    auto* label = new QEL::Label(&window);
+    label->setText(L"kept");
+    const auto clientId = static_cast<LPARAM>(static_cast<DWORD>(OBJID_CLIENT));
+    const LRESULT answer = SendMessageW(label->hwnd(), WM_GETOBJECT, 0, clientId);
+    IAccessible* raw = nullptr;
+    ASSERT_EQ(S_OK, ObjectFromLresult(answer, IID_IAccessible, 0, reinterpret_cast<void**>(&raw)));
+    const common::ComReference<IAccessible> object(raw);
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    ASSERT_EQ(S_OK, object.get()->get_accName(self, &name));
+    EXPECT_STREQ(L"kept", name);
+    SysFreeString(name);
+
+    delete label;
+    name = reinterpret_cast<BSTR>(0xdeadbeef);
+    EXPECT_EQ(RPC_E_DISCONNECTED, object.get()->get_accName(self, &name));
+    VARIANT role = {};
+    EXPECT_EQ(RPC_E_DISCONNECTED, object.get()->get_accRole(self, &role));
+    long left = 0, top = 0, width = 0, height = 0;
+    EXPECT_EQ(RPC_E_DISCONNECTED, object.get()->accLocation(&left, &top, &width, &height, self));
 }
 
 TEST_F(WidgetDispatch, ChildWindowWithDefaultCoordinatesStartsEmptyAtTheOrigin)
