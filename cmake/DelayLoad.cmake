@@ -10,10 +10,11 @@ foreach(dll ${QUORVEL_DELAY_LOADED})
   set(def ${CMAKE_SOURCE_DIR}/cmake/delayload/${dll}.def)
   set(lib ${CMAKE_BINARY_DIR}/delayload/lib${dll}_delay.a)
   add_custom_command(OUTPUT ${lib}
-    # A fixed prefix for its temporary objects, whose names land in the image's
-    # debug information: two builds of one tree stay byte-identical.
+    # dlltool names its symbols after the output path and its temporary objects
+    # after a random prefix, and both land in the image: a relative path and a
+    # fixed prefix keep two builds of one tree byte-identical.
     COMMAND ${QUORVEL_DLLTOOL} --input-def ${def} --dllname ${dll}.dll --temp-prefix ${dll}_delay
-            --output-delaylib ${lib}
+            --output-delaylib lib${dll}_delay.a
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/delayload
     DEPENDS ${def} VERBATIM)
   add_custom_target(delay_${dll}_lib DEPENDS ${lib})

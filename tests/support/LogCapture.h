@@ -1,4 +1,6 @@
 // Opens the process-wide log under a test-only name and returns what each test adds.
+// Each test program writes a log of its own, "QuorvelTest_" and its name: programs
+// that run side by side in one prefix never read each other's entries.
 #pragma once
 
 #include "diag/Log.h"
@@ -10,9 +12,9 @@ namespace testing_support {
 
 class LogCapture {
 public:
-    explicit LogCapture(const char* testLogName = "QuorvelTest_Capture")
+    explicit LogCapture(const std::string& testLogName = "QuorvelTest_" + programName())
     {
-        diag::openLog(testLogName, false, diag::LogFolderLocalAppData, diag::HeaderNone);
+        diag::openLog(testLogName.c_str(), false, diag::LogFolderLocalAppData, diag::HeaderNone);
         path_ = diag::currentLog()->path();
         start_ = readFileBytes(path_).size();
     }
@@ -33,6 +35,15 @@ public:
             begin = end;
         }
         return result;
+    }
+
+    static std::string programName()
+    {
+        char path[MAX_PATH] = {};
+        const std::string self(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+        const std::size_t slash = self.find_last_of("\\/");
+        const std::string name = self.substr(slash == std::string::npos ? 0 : slash + 1);
+        return name.substr(0, name.rfind('.'));
     }
 
 private:

@@ -35,6 +35,9 @@ TEST_F(Painting, TopLevelUsesBufferedPaintAndChildTheBackBuffer)
     label->resize(101, 30);
     repaint(label->hwnd());
     EXPECT_EQ(101u, const_cast<Gdiplus::Bitmap*>(label->backBuffer())->GetWidth());
+    label->resize(101, 31);  // the height alone
+    repaint(label->hwnd());
+    EXPECT_EQ(31u, const_cast<Gdiplus::Bitmap*>(label->backBuffer())->GetHeight());
 }
 
 TEST_F(Painting, LabelBackgroundFillsAndEmptyTextDrawsNothingElse)
