@@ -27,7 +27,7 @@ std::wstring buildPath(const wchar_t* relative)
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring path(self);
-    path.resize(path.rfind(L'\\'));  // build\tests or build\tools
+    path.resize(path.rfind(L'\\'));  // build\tests, build\testbed or build\bench
     path.resize(path.rfind(L'\\'));  // build
     return path + relative;
 }

@@ -15,7 +15,7 @@ namespace uidriver {
 inline constexpr POINT copyButtonCentre = {220, 205};
 inline constexpr POINT closeButtonCentre = {430, 205};
 
-// A path in the build folder, for programs in its tests\ or tools\ folder:
+// A path in the build folder, for programs one folder below it (tests\, testbed\, bench\):
 // buildPath(L"\\app\\Tervalis_Quorvel.exe").
 std::wstring buildPath(const wchar_t* relative);
 
