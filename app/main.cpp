@@ -3,7 +3,9 @@
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "common/SystemLibrary.h"
+#include "devices/ServiceLink.h"
 #include "diag/Log.h"
+#include "service/PipeServiceLink.h"
 #include "toolkit/Application.h"
 #include "toolkit/ComponentScale.h"
 
@@ -23,6 +25,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     }
     diag::openLog("Tervalis_Quorvel", false, diag::LogFolderLocalAppData, diag::HeaderLifecycle);
     QEL::enableDpiAwareness();
+    // Each scan asks the platform service over its pipe first.
+    const devices::ScopedServiceLink serviceLink(service::pipeServiceLink());
     {
         QEL::Application application(instance, 1);
         auto mainWindow = std::make_unique<app::MainWindow>();

@@ -9,7 +9,7 @@ extern "C" {
 
 namespace bench {
 
-int bareClassWalk(const GUID& interfaceClass)
+int bareClassWalk(const GUID& interfaceClass, const InterfaceVisit& visit)
 {
     HDEVINFO set = SetupDiGetClassDevsW(&interfaceClass, nullptr, nullptr,
                                         DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
@@ -24,18 +24,19 @@ int bareClassWalk(const GUID& interfaceClass)
         std::vector<unsigned char> buffer(size ? size : 8);
         auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
         detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-        SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, &size, nullptr);
+        if (SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, &size, nullptr) && visit)
+            visit(detail->DevicePath);
         ++count;
     }
     SetupDiDestroyDeviceInfoList(set);
     return count;
 }
 
-int bareHidWalk()
+int bareHidWalk(const InterfaceVisit& visit)
 {
     GUID hid;
     HidD_GetHidGuid(&hid);
-    return bareClassWalk(hid);
+    return bareClassWalk(hid, visit);
 }
 
 } // namespace bench

@@ -5,10 +5,15 @@
 
 #include <windows.h>
 
+#include <functional>
+
 namespace bench {
 
+// Called with each interface's device path; a benchmark's own reads go here.
+using InterfaceVisit = std::function<void(const wchar_t* devicePath)>;
+
 // Returns the number of interfaces walked.
-int bareClassWalk(const GUID& interfaceClass);
-int bareHidWalk();
+int bareClassWalk(const GUID& interfaceClass, const InterfaceVisit& visit = {});
+int bareHidWalk(const InterfaceVisit& visit = {});
 
 } // namespace bench

@@ -27,24 +27,13 @@ namespace {
 // strings and a close: the least any HID stage must do.
 void bareWalkWithReads()
 {
-    GUID hid;
-    HidD_GetHidGuid(&hid);
-    HDEVINFO set = SetupDiGetClassDevsW(&hid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE)
-        return;
-    SP_DEVICE_INTERFACE_DATA data = {};
-    data.cbSize = sizeof data;
-    for (DWORD i = 0; SetupDiEnumDeviceInterfaces(set, nullptr, &hid, i, &data); ++i) {
-        unsigned char buffer[1024] = {};
-        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer);
-        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-        if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, sizeof buffer, nullptr, nullptr)
-            || !wcsstr(detail->DevicePath, L"&0000#{"))
-            continue;
-        HANDLE device = CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    bench::bareHidWalk([](const wchar_t* path) {
+        if (!wcsstr(path, L"&0000#{"))
+            return;
+        HANDLE device = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
         if (device == INVALID_HANDLE_VALUE)
-            continue;
+            return;
         HIDD_ATTRIBUTES attributes = {};
         attributes.Size = sizeof attributes;
         wchar_t text[126];
@@ -53,8 +42,7 @@ void bareWalkWithReads()
         HidD_GetProductString(device, text, sizeof text);
         HidD_GetSerialNumberString(device, text, sizeof text);
         CloseHandle(device);
-    }
-    SetupDiDestroyDeviceInfoList(set);
+    });
 }
 
 std::wstring unitInstance(int n)

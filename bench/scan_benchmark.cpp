@@ -12,6 +12,7 @@
 #include "PlatformServiceSimulator.h"
 #include "app/Catalogue.h"
 #include "devices/DeviceList.h"
+#include "service/PipeServiceLink.h"
 #include "devices/WinUsbIds.h"
 #include "service/ServicePipe.h"
 
@@ -39,6 +40,7 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 51;
     // Point the client at a pipe of our own so a real service is never disturbed.
     service::setServicePipeName(pipeName(L"service"));
+    const devices::ScopedServiceLink link(service::pipeServiceLink());
     std::printf("%d rounds, milliseconds (medians; ratios are medians of per-round ratios)\n",
                 rounds);
 

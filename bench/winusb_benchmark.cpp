@@ -5,6 +5,7 @@
 // Run it only in the units test prefix: it installs the test-only winusb.dll
 // there and selects it for itself (Wine's own is stubs), then runs again as a
 // child that gets it.
+#include "BareWalk.h"
 #include "BenchmarkSupport.h"
 #include "VirtualUnits.h"
 #include "app/Catalogue.h"
@@ -33,25 +34,13 @@ std::wstring ownPath()
 // three 64-byte string requests, and the closes: the least the stage must do.
 void bareWalkWithReads()
 {
-    HDEVINFO set = SetupDiGetClassDevsW(&devices::unitWinUsbInterfaceClass, nullptr, nullptr,
-                                        DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE)
-        return;
-    SP_DEVICE_INTERFACE_DATA data = {};
-    data.cbSize = sizeof data;
-    for (DWORD i = 0; SetupDiEnumDeviceInterfaces(set, nullptr, &devices::unitWinUsbInterfaceClass, i, &data); ++i) {
-        unsigned char buffer[4096] = {};
-        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer);
-        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-        SP_DEVINFO_DATA info = {};
-        info.cbSize = sizeof info;
-        if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, sizeof buffer, nullptr, &info))
-            continue;
-        HANDLE file = CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OVERLAPPED, nullptr);
+    bench::bareClassWalk(devices::unitWinUsbInterfaceClass, [](const wchar_t* path) {
+        HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return;
         WINUSB_INTERFACE_HANDLE usb = nullptr;
-        if (file != INVALID_HANDLE_VALUE && WinUsb_Initialize(file, &usb)) {
+        if (WinUsb_Initialize(file, &usb)) {
             UCHAR descriptor[64];
             ULONG received = 0;
             WinUsb_GetDescriptor(usb, 1, 0, 0, descriptor, 18, &received);
@@ -59,10 +48,8 @@ void bareWalkWithReads()
                 WinUsb_GetDescriptor(usb, 3, index, 0x0409, descriptor, sizeof descriptor, &received);
             WinUsb_Free(usb);
         }
-        if (file != INVALID_HANDLE_VALUE)
-            CloseHandle(file);
-    }
-    SetupDiDestroyDeviceInfoList(set);
+        CloseHandle(file);
+    });
 }
 
 int measure(int rounds, const std::vector<int>& counts)

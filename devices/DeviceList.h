@@ -15,8 +15,9 @@ public:
     // then HID without the units already found.
     void scan(IdFilter idFilter, StringFilter stringFilter);
 
-    // Clears the list and fills it from the platform service. True when the
-    // service answered the device count, also when it reported no devices.
+    // Clears the list and fills it from the platform service through the bound
+    // link (devices/ServiceLink.h). True when the service answered the device
+    // count, also when it reported no devices.
     bool queryService(IdFilter idFilter, StringFilter stringFilter);
 
     // Clears the list, then appends the WinUSB devices that pass the filters.
@@ -30,8 +31,13 @@ private:
     std::vector<DeviceInfo> devices_;
 };
 
-// Which sources a scan asks: 0 service, else WinUSB, and HID; 1 service and HID;
-// 2 WinUSB and HID. Always 0 in the product.
-extern int discoveryMode;
+// Which sources a scan asks besides HID. Always ServiceElseWinUsb in the product;
+// tests choose the others to reach one source alone.
+enum class DiscoveryMode {
+    ServiceElseWinUsb = 0,  // the service, and WinUSB only when the service did not answer
+    ServiceOnly = 1,
+    WinUsbOnly = 2,
+};
+extern DiscoveryMode discoveryMode;
 
 } // namespace devices

@@ -1,33 +1,39 @@
-// The full scan: the platform service first, else WinUSB, then HID; and the
-// service query it makes.
+// The full scan: the platform service first, else WinUSB, then HID.
 #include "devices/DeviceList.h"
 #include "devices/DeviceSystem.h"
-#include "service/QueryService.h"
-#include "service/ServicePipe.h"
+#include "devices/ServiceLink.h"
 
 #include <windows.h>
 
 namespace devices {
 
-// The product always asks the service first; tests change this to reach the other modes.
-int discoveryMode = 0;
+DiscoveryMode discoveryMode = DiscoveryMode::ServiceElseWinUsb;
 
 namespace {
 constexpr int serviceAttempts = 3;
 constexpr DWORD pauseAfterFailedAttemptMs = 2;
+ServiceLink* g_serviceLink = nullptr;
+} // namespace
+
+ServiceLink* serviceLink()
+{
+    return g_serviceLink;
+}
+
+ScopedServiceLink::ScopedServiceLink(ServiceLink& link) : previous_(g_serviceLink)
+{
+    g_serviceLink = &link;
+}
+
+ScopedServiceLink::~ScopedServiceLink()
+{
+    g_serviceLink = previous_;
 }
 
 bool DeviceList::queryService(IdFilter idFilter, StringFilter stringFilter)
 {
     devices_.clear();
-    service::ServicePipe pipe(service::servicePipeName());
-    if (!pipe.connect()) {
-        pipe.close();
-        return false;
-    }
-    const bool answered = service::askDevices(pipe, idFilter, stringFilter, devices_);
-    pipe.close();
-    return answered;
+    return g_serviceLink && g_serviceLink->queryDevices(idFilter, stringFilter, devices_);
 }
 
 void DeviceList::scan(IdFilter idFilter, StringFilter stringFilter)
@@ -35,14 +41,14 @@ void DeviceList::scan(IdFilter idFilter, StringFilter stringFilter)
     devices_.clear();
 
     bool serviceAnswered = false;
-    if (discoveryMode != 2) {
+    if (discoveryMode != DiscoveryMode::WinUsbOnly) {
         for (int attempt = 0; attempt < serviceAttempts && !serviceAnswered; ++attempt) {
             serviceAnswered = queryService(idFilter, stringFilter);
             if (!serviceAnswered)
                 deviceSystem().Sleep(pauseAfterFailedAttemptMs);
         }
     }
-    if (!serviceAnswered && discoveryMode != 1)
+    if (!serviceAnswered && discoveryMode != DiscoveryMode::ServiceOnly)
         enumerateWinUsb(idFilter, stringFilter);
 
     enumerateHid(idFilter, stringFilter, true);

@@ -13,7 +13,7 @@ namespace {
 
 class Scan : public ServiceFixture {
 protected:
-    ~Scan() override { devices::discoveryMode = 0; }
+    ~Scan() override { devices::discoveryMode = devices::DiscoveryMode::ServiceElseWinUsb; }
 
     void runScan() { list.scan(app::platformIdFilter, app::platformStringFilter); }
     int winUsbClassCalls()
@@ -89,7 +89,7 @@ TEST_F(Scan, WinUsbTwinOfAHidDeviceIsListedOnce)
 
 TEST_F(Scan, ModeOneNeverEnumeratesWinUsb)
 {
-    devices::discoveryMode = 1;
+    devices::discoveryMode = devices::DiscoveryMode::ServiceOnly;
     sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"USB");
     sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"HID");
     runScan();
@@ -101,7 +101,7 @@ TEST_F(Scan, ModeOneNeverEnumeratesWinUsb)
 
 TEST_F(Scan, ModeTwoNeverAsksTheService)
 {
-    devices::discoveryMode = 2;
+    devices::discoveryMode = devices::DiscoveryMode::WinUsbOnly;
     serve({makeUnit(L"SVC")});
     sim.addWinUsb(winUsbUnitPath, L"Tervalis", L"P", L"USB");
     runScan();

@@ -4,6 +4,8 @@
 
 #include "PlatformServiceSimulator.h"
 #include "app/Catalogue.h"
+#include "devices/ServiceLink.h"
+#include "service/PipeServiceLink.h"
 #include "service/ServicePipe.h"
 #include "service/ServiceProtocol.h"
 #include "support/LogCapture.h"
@@ -56,6 +58,7 @@ protected:
         return found;
     }
 
+    const devices::ScopedServiceLink link{service::pipeServiceLink()};
     DWORD holdReadsMs = 0;  // the server's pause before it reads each request
     std::wstring pipeName = uniquePipeName();
     std::unique_ptr<simulator::PlatformServiceSimulator> server;
