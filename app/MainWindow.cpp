@@ -2,6 +2,7 @@
 
 #include "app/SerialDisplay.h"
 #include "toolkit/Application.h"
+#include "toolkit/BitmapResource.h"
 #include "toolkit/Button.h"
 #include "toolkit/ComponentScale.h"
 #include "toolkit/Fonts.h"

@@ -18,7 +18,7 @@ namespace {
 
 std::unique_ptr<Logger> g_log;
 
-int folderCsidl(int folder)
+int folderCsidl(LogFolder folder)
 {
     switch (folder) {
     case LogFolderCommonAppData: return CSIDL_COMMON_APPDATA;
@@ -27,9 +27,9 @@ int folderCsidl(int folder)
     }
 }
 
-const wchar_t* openMode(int encoding, bool truncate)
+const wchar_t* openMode(LogEncoding encoding, bool truncate)
 {
-    if (encoding == 1)
+    if (encoding == LogEncodingUtf16)
         return truncate ? L"wt, ccs=UNICODE" : L"at, ccs=UNICODE";
     return truncate ? L"wt" : L"at";
 }
@@ -54,7 +54,7 @@ long long fileSize(const std::wstring& path)
 
 } // namespace
 
-std::wstring logFolderPath(int folder)
+std::wstring logFolderPath(LogFolder folder)
 {
     wchar_t base[MAX_PATH] = {};
     std::wstring path;
@@ -74,8 +74,8 @@ void rotateLogFiles(const std::wstring& path)
     MoveFileExW(path.c_str(), (path + L".bak").c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
-Logger::Logger(const std::string& name, int encoding, bool appendExeName, bool truncate,
-               int headerMode, int folder)
+Logger::Logger(const std::string& name, LogEncoding encoding, bool appendExeName, bool truncate,
+               HeaderMode headerMode, LogFolder folder)
     : level_(readLogLevel(name)), truncate_(truncate), headerMode_(headerMode), encoding_(encoding)
 {
     const std::wstring folderPath = logFolderPath(folder);
@@ -136,7 +136,7 @@ bool Logger::ensureOpen()
 
 void Logger::writeWide(const wchar_t* text)
 {
-    if (encoding_ == 1) {
+    if (encoding_ == LogEncodingUtf16) {
         std::fputws(text, file_);
         return;
     }
@@ -149,7 +149,7 @@ void Logger::writeWide(const wchar_t* text)
 
 void Logger::writeNarrow(const char* text)
 {
-    if (encoding_ == 1) {
+    if (encoding_ == LogEncodingUtf16) {
         std::fputws(widenAscii(text).c_str(), file_);
         return;
     }
@@ -216,11 +216,11 @@ void Logger::close()
     file_ = nullptr;
 }
 
-void openLog(const std::string& name, bool appendExeName, int folder, int headerMode)
+void openLog(const std::string& name, bool appendExeName, LogFolder folder, HeaderMode headerMode)
 {
     if (g_log)
         return;
-    g_log = std::make_unique<Logger>(name, 0, appendExeName, false, headerMode, folder);
+    g_log = std::make_unique<Logger>(name, LogEncodingAnsi, appendExeName, false, headerMode, folder);
 }
 
 void closeLog() noexcept

@@ -17,6 +17,12 @@ enum LogFolder : int {
     LogFolderDocuments = 2,
 };
 
+// The file's character encoding: ANSI text, or UTF-16 ("ccs=UNICODE").
+enum LogEncoding : int {
+    LogEncodingAnsi = 0,
+    LogEncodingUtf16 = 1,
+};
+
 enum HeaderMode : int {
     HeaderNone = 0,
     HeaderLifecycle = 1,            // created and process-id lines, destroyed line at close
@@ -28,8 +34,8 @@ constexpr long long logRotateSize = 10485760;  // 10 MiB
 
 class Logger {
 public:
-    Logger(const std::string& name, int encoding, bool appendExeName, bool truncate,
-           int headerMode, int folder);
+    Logger(const std::string& name, LogEncoding encoding, bool appendExeName, bool truncate,
+           HeaderMode headerMode, LogFolder folder);
     ~Logger();
 
     Logger(const Logger&) = delete;
@@ -54,13 +60,13 @@ private:
     std::FILE* file_ = nullptr;
     int level_;
     bool truncate_;
-    int headerMode_;
-    int encoding_;
+    HeaderMode headerMode_;
+    LogEncoding encoding_;
     std::wstring path_;
 };
 
 // The folder that holds the log files: <base>\Tervalis\Logs.
-std::wstring logFolderPath(int folder);
+std::wstring logFolderPath(LogFolder folder);
 
 // The start of every log line: the local time stamp and the tag,
 // "2026:12:08_05:04:03:007 E: ".
@@ -70,7 +76,7 @@ std::wstring logLinePrefix(const SYSTEMTIME& time, const wchar_t* tag);
 void rotateLogFiles(const std::wstring& path);
 
 // Creates the process-wide log if none exists; does nothing otherwise.
-void openLog(const std::string& name, bool appendExeName, int folder, int headerMode);
+void openLog(const std::string& name, bool appendExeName, LogFolder folder, HeaderMode headerMode);
 // Writes the closing line and destroys the log; does nothing without a log.
 void closeLog() noexcept;
 // The process-wide log, or null. Callers test it before writing entries.

@@ -25,7 +25,7 @@ Application::Application(HINSTANCE instance, int paintMode) : Object(nullptr), i
 {
     if (g_current)
         throw std::runtime_error("Application is already created!");
-    comStarted_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 
     if (g_token == 0) {
         // Without GDI+'s background thread, this thread drives its notifications.
@@ -61,7 +61,7 @@ Application::~Application()
         g_token = 0;
         g_hookToken = 0;
     }
-    if (comStarted_)
+    if (comStarted)
         CoUninitialize();
 }
 

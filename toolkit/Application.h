@@ -33,9 +33,10 @@ public:
     int run(HACCEL accelerators = nullptr);
 
 private:
+    // A field takes a trailing underscore only where an accessor has its name.
     HINSTANCE instance_;
     bool bufferedPaint_ = false;
-    bool comStarted_ = false;  // a single-threaded apartment for screen readers' calls
+    bool comStarted = false;  // a single-threaded apartment for screen readers' calls
 };
 
 // Registers a class for the toolkit's window procedure; true when registered.

@@ -13,7 +13,7 @@ Label::Label(Widget* parent, const wchar_t* className)
       color(0xFF000000),
       format(std::make_unique<Gdiplus::StringFormat>(0, LANG_NEUTRAL))
 {
-    font_ = makeFont(L"Arial", 8.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    font = makeFont(L"Arial", 8.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
     addHandler(WM_GETOBJECT, &Label::onGetObject);
     // Starts at 0, 0 with no size until the owner moves and resizes it.
     create(className ? className : controlClassName, L"", WS_CHILD | WS_VISIBLE, 0, CW_USEDEFAULT,
@@ -57,9 +57,9 @@ std::wstring Label::text() const
     return labelText;
 }
 
-void Label::setFont(const Gdiplus::Font& font)
+void Label::setFont(const Gdiplus::Font& newFont)
 {
-    font_.reset(font.Clone());
+    font.reset(newFont.Clone());
 }
 
 void Label::setColor(const Gdiplus::Color& newColor)
@@ -70,7 +70,7 @@ void Label::setColor(const Gdiplus::Color& newColor)
 void Label::drawText(Gdiplus::Graphics& graphics)
 {
     Gdiplus::SolidBrush brush(color);
-    graphics.DrawString(labelText.c_str(), -1, font_.get(), clientRectF(), format.get(), &brush);
+    graphics.DrawString(labelText.c_str(), -1, font.get(), clientRectF(), format.get(), &brush);
 }
 
 void Label::paint(Gdiplus::Graphics& graphics)

@@ -38,7 +38,7 @@ protected:
     void drawText(Gdiplus::Graphics& graphics);
 
     std::wstring labelText;
-    std::unique_ptr<Gdiplus::Font> font_;
+    std::unique_ptr<Gdiplus::Font> font;
     Gdiplus::Color color;
     std::unique_ptr<Gdiplus::StringFormat> format;
 

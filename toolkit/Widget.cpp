@@ -1,13 +1,10 @@
 #include "toolkit/Widget.h"
 
-#include "common/UniqueHandle.h"
 #include "diag/Log.h"
 #include "toolkit/Application.h"
 
 #include <uxtheme.h>
 
-#include <cstddef>
-#include <cstring>
 
 namespace QEL {
 
@@ -208,32 +205,6 @@ Gdiplus::RectF Widget::clientRectF() const
                           static_cast<Gdiplus::REAL>(client.bottom - client.top));
 }
 
-void Widget::removeFrame()
-{
-    const LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
-    SetWindowLongW(hwnd_, GWL_STYLE,
-                   style & ~(WS_CAPTION | WS_THICKFRAME | WS_MINIMIZE | WS_MAXIMIZE | WS_SYSMENU));
-    const LONG exStyle = GetWindowLongW(hwnd_, GWL_EXSTYLE);
-    SetWindowLongW(hwnd_, GWL_EXSTYLE,
-                   exStyle & ~(WS_EX_DLGMODALFRAME | WS_EX_CLIENTEDGE | WS_EX_STATICEDGE));
-    // The system keeps the old frame's client area until it is told the frame
-    // changed; without this the client area stays inset by a caption nobody draws.
-    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
-                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Widget::centerOnScreen()
-{
-    HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-    MONITORINFO info = {};
-    info.cbSize = sizeof info;
-    GetMonitorInfoW(primary, &info);
-    const SIZE size = pixelSize();
-    const int x = (info.rcMonitor.right - info.rcMonitor.left - size.cx) / 2;
-    const int y = (info.rcMonitor.bottom - info.rcMonitor.top - size.cy) / 2;
-    SetWindowPos(hwnd_, nullptr, x, y, size.cx, size.cy, SWP_NOSIZE | SWP_NOZORDER);
-}
-
 void Widget::invalidate(bool alsoParent, const RECT* rect)
 {
     if (alsoParent) {
@@ -256,91 +227,6 @@ void Widget::setBackground(const Gdiplus::Brush& brush)
 void Widget::close()
 {
     DestroyWindow(hwnd_);
-}
-
-void Widget::layoutRow(int x, int y, int spacing, const std::vector<Widget*>& widgets)
-{
-    for (Widget* widget : widgets) {
-        widget->move(x, y);
-        x += widget->logicalSize().cx + spacing;
-    }
-}
-
-void Widget::centerRow(int y, int spacing, const std::vector<Widget*>& widgets)
-{
-    const int containerWidth = logicalSize().cx;
-    int total = 0;
-    for (Widget* widget : widgets)
-        total += widget->logicalSize().cx + spacing;
-    if (total < spacing)
-        return;
-    int x = (containerWidth - total + spacing) / 2;
-    for (Widget* widget : widgets) {
-        widget->move(x, y);
-        x += widget->logicalSize().cx + spacing;
-    }
-}
-
-std::unique_ptr<Gdiplus::Bitmap> loadBitmapResource(HINSTANCE instance, const wchar_t* name,
-                                                    const wchar_t* type)
-{
-    if (!name || !type)
-        return nullptr;
-    HRSRC resource = FindResourceW(instance, name, type);
-    if (!resource)
-        return nullptr;
-    const DWORD size = SizeofResource(instance, resource);
-    HGLOBAL loaded = size ? LoadResource(instance, resource) : nullptr;
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes)
-        return nullptr;
-
-    // Declared before the stream, so the stream goes first.
-    common::GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE, size));
-    if (!block)
-        return nullptr;
-    void* copy = GlobalLock(block.get());
-    if (!copy)
-        return nullptr;
-    memcpy(copy, bytes, size);
-    GlobalUnlock(block.get());
-
-    IStream* rawStream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(block.get(), FALSE, &rawStream)))
-        return nullptr;
-    const common::ComReference<IStream> stream(rawStream);
-    // The decoded bitmap may read from its stream for as long as it lives, so the
-    // pixels are copied into a bitmap of our own before the stream and its
-    // memory go away.
-    std::unique_ptr<Gdiplus::Bitmap> result;
-    {
-        Gdiplus::Bitmap decoded(stream.get());
-        if (decoded.GetLastStatus() == Gdiplus::Ok) {
-            const UINT width = decoded.GetWidth();
-            const UINT height = decoded.GetHeight();
-            auto own = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width),
-                                                         static_cast<INT>(height),
-                                                         PixelFormat32bppARGB);
-            Gdiplus::Rect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
-            Gdiplus::BitmapData source;
-            Gdiplus::BitmapData target;
-            if (own->GetLastStatus() == Gdiplus::Ok
-                && decoded.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &source)
-                       == Gdiplus::Ok) {
-                if (own->LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &target)
-                    == Gdiplus::Ok) {
-                    for (UINT row = 0; row < height; ++row)
-                        memcpy(static_cast<BYTE*>(target.Scan0) + static_cast<std::ptrdiff_t>(row) * target.Stride,
-                               static_cast<const BYTE*>(source.Scan0) + static_cast<std::ptrdiff_t>(row) * source.Stride,
-                               width * 4);
-                    own->UnlockBits(&target);
-                    result = std::move(own);
-                }
-                decoded.UnlockBits(&source);
-            }
-        }
-    }
-    return result;
 }
 
 } // namespace QEL

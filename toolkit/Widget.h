@@ -1,6 +1,7 @@
 // The toolkit's window-backed object: owns one window, routes its messages to
-// handlers bound per message id, paints double-buffered with GDI+ and lays
-// itself out in logical units.
+// handlers bound per message id (Widget.cpp), paints double-buffered with GDI+
+// (Widget.cpp) and places itself and rows of children in logical units
+// (WidgetLayout.cpp).
 #pragma once
 
 #include "toolkit/ComponentScale.h"
@@ -80,9 +81,5 @@ private:
     std::unique_ptr<Gdiplus::Bitmap> backBuffer_;
     std::unique_ptr<Gdiplus::Brush> background;
 };
-
-// Decodes an image resource into a bitmap of its own; null on any failure.
-std::unique_ptr<Gdiplus::Bitmap> loadBitmapResource(HINSTANCE instance, const wchar_t* name,
-                                                    const wchar_t* type);
 
 } // namespace QEL

@@ -16,7 +16,7 @@ const char* const testLogName = "QuorvelTest_Log";
 const char* const lifecycleCreated = "=============== LOG CREATED ===============";
 const char* const lifecycleDestroyed = "============== LOG DESTROYED ==============";
 
-std::wstring testLogPath(int folder = diag::LogFolderLocalAppData)
+std::wstring testLogPath(diag::LogFolder folder = diag::LogFolderLocalAppData)
 {
     return diag::logFolderPath(folder) + L"\\QuorvelTest_Log.log";
 }
@@ -40,7 +40,7 @@ protected:
     }
     void removeAll()
     {
-        for (int folder : {0, 1, 2}) {
+        for (diag::LogFolder folder : {diag::LogFolderLocalAppData, diag::LogFolderCommonAppData, diag::LogFolderDocuments}) {
             const std::wstring path = testLogPath(folder);
             DeleteFileW(path.c_str());
             RemoveDirectoryW(path.c_str());
@@ -203,9 +203,9 @@ TEST_F(LogFile, SecondOpenChangesNothingAndCloseWithoutLogDoesNothing)
 
 TEST_F(LogFile, AppendedExeNameAndVersionLine)
 {
-    diag::Logger logger(testLogName, 0, true, true, diag::HeaderLifecycleAndVersion,
+    diag::Logger logger(testLogName, diag::LogEncodingAnsi, true, true, diag::HeaderLifecycleAndVersion,
                         diag::LogFolderLocalAppData);
-    const std::wstring expected = diag::logFolderPath(0) + L"\\QuorvelTest_Log_diag_tests.exe.log";
+    const std::wstring expected = diag::logFolderPath(diag::LogFolderLocalAppData) + L"\\QuorvelTest_Log_diag_tests.exe.log";
     EXPECT_EQ(expected, logger.path());
     logger.close();
     const std::string text = readFileBytes(expected);

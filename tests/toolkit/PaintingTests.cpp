@@ -1,5 +1,6 @@
 #include "ToolkitTestSupport.h"
 #include "support/ProcessCounters.h"
+#include "toolkit/BitmapResource.h"
 #include "toolkit/Button.h"
 #include "toolkit/Fonts.h"
 #include "toolkit/Label.h"
