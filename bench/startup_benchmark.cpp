@@ -3,6 +3,7 @@
 // the design itself costs), the two started back to back in every round. Closing the window and the process's end are
 // not part of the span.
 #include "BenchmarkSupport.h"
+#include "ChildProcess.h"
 #include "UiDriver.h"
 
 #include <windows.h>
@@ -17,13 +18,9 @@ namespace {
 // a point no text covers; returns the milliseconds, or -1.
 double firstFrameMs(const std::wstring& exe, const wchar_t* windowClass)
 {
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
     const double start = bench::nowMs();
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    uidriver::ChildProcess process = uidriver::ChildProcess::start(exe);
+    if (!process)
         return -1;
     double elapsed = -1;
     while (bench::nowMs() - start < 15000) {
@@ -42,9 +39,7 @@ double firstFrameMs(const std::wstring& exe, const wchar_t* windowClass)
         }
         Sleep(1);
     }
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    process.waitForExit(10000);
     return elapsed;
 }
 
@@ -53,7 +48,7 @@ double firstFrameMs(const std::wstring& exe, const wchar_t* windowClass)
 int main(int argc, char** argv)
 {
     const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 9;
-    const std::wstring tool = uidriver::buildPath(L"\\app\\Tervalis_Quorvel.exe");
+    const std::wstring tool = uidriver::ChildProcess::productPath();
     const std::wstring floor = uidriver::buildPath(L"\\bench\\floor_window.exe");
     const bench::Comparison c = bench::interleaved(
         runs, std::function<double()>([&] { return firstFrameMs(tool, L"Tervalis_Quorvel_MainWindow"); }),

@@ -6,6 +6,7 @@
 // there and selects it for itself (Wine's own is stubs), then runs again as a
 // child that gets it.
 #include "BareWalk.h"
+#include "ChildProcess.h"
 #include "BenchmarkSupport.h"
 #include "VirtualUnits.h"
 #include "app/Catalogue.h"
@@ -103,21 +104,12 @@ int main(int argc, char** argv)
         std::printf("cannot install the test-only winusb.dll\n");
         return 1;
     }
-    std::wstring commandLine = L"\"" + self + L"\" " + std::to_wstring(rounds);
+    std::wstring arguments = std::to_wstring(rounds);
     for (int units : counts)
-        commandLine += L" " + std::to_wstring(units);
-    commandLine += L" --child";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child = {};
-    DWORD code = 1;
-    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &child)) {
-        WaitForSingleObject(child.hProcess, INFINITE);
-        GetExitCodeProcess(child.hProcess, &code);
-        CloseHandle(child.hProcess);
-        CloseHandle(child.hThread);
-    }
+        arguments += L" " + std::to_wstring(units);
+    arguments += L" --child";
+    const uidriver::ChildProcess child = uidriver::ChildProcess::start(self, arguments);
+    const DWORD code = child.waitForExit(INFINITE).value_or(1);
     RegDeleteKeyValueW(HKEY_CURRENT_USER, overridesKey, L"winusb");
     return static_cast<int>(code);
 }

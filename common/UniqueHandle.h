@@ -1,11 +1,14 @@
 // One owner for every kind of system handle: a traits type names the handle's
-// type, its "none" value and how it is closed. Either null or INVALID_HANDLE_VALUE
-// counts as "nothing owned", whichever the family's own "none" is, so a value
-// straight from a failed call can be stored without a check.
+// type, its "none" value and how it is closed. Only the family's own "none"
+// counts as nothing owned: null for events, processes and registry keys (where
+// -1 is the current process's pseudo-handle), INVALID_HANDLE_VALUE for files and
+// device-information sets, so a value straight from a failed call of the right
+// family can be stored without a check.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdio>
 #include <utility>
 
 namespace common {
@@ -35,6 +38,14 @@ public:
     // Gives the value up without closing it.
     Value release() noexcept { return std::exchange(value_, Traits::none()); }
 
+    // Closes what is owned and hands the empty owner to a call's out-parameter:
+    // WinUsb_Initialize(file, usb.put()).
+    Value* put() noexcept
+    {
+        reset();
+        return &value_;
+    }
+
     // Closes what is owned and takes value instead. The caller's last error
     // survives the close, so it can still be read after a cleanup.
     void reset(Value value = Traits::none()) noexcept
@@ -48,15 +59,13 @@ public:
     }
 
 private:
-    static bool isNone(Value value) noexcept
-    {
-        return value == Value() || reinterpret_cast<HANDLE>(value) == INVALID_HANDLE_VALUE;
-    }
+    static bool isNone(Value value) noexcept { return value == Traits::none(); }
 
     Value value_ = Traits::none();
 };
 
-// Handles whose "none" is null: events, registry keys, memory blocks, COM objects.
+// Handles whose "none" is null: events, processes, registry keys, memory blocks,
+// COM objects, C files.
 template <typename T, auto Close>
 struct NullIsNone {
     using Value = T;
@@ -82,6 +91,16 @@ inline void freeGlobalBlock(HGLOBAL block) noexcept
     ::GlobalFree(block);
 }
 
+inline void closeRegistryKey(HKEY key) noexcept
+{
+    ::RegCloseKey(key);
+}
+
+inline void closeCFile(std::FILE* file) noexcept
+{
+    std::fclose(file);
+}
+
 inline void destroyIcon(HICON icon) noexcept
 {
     ::DestroyIcon(icon);
@@ -102,6 +121,10 @@ void releaseComObject(Interface* object) noexcept
 using KernelHandle = UniqueHandle<NullIsNone<HANDLE, closeKernelHandle>>;
 // A file, device or pipe from CreateFileW, which fails with INVALID_HANDLE_VALUE.
 using FileHandle = UniqueHandle<InvalidIsNone<HANDLE, closeKernelHandle>>;
+// A registry key from RegOpenKeyEx or RegCreateKeyEx.
+using RegistryKeyHandle = UniqueHandle<NullIsNone<HKEY, closeRegistryKey>>;
+// A C runtime file from fopen or _wfsopen.
+using CFile = UniqueHandle<NullIsNone<std::FILE*, closeCFile>>;
 // A block from GlobalAlloc.
 using GlobalBlock = UniqueHandle<NullIsNone<HGLOBAL, freeGlobalBlock>>;
 // An icon from LoadImageW without LR_SHARED.

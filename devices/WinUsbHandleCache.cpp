@@ -37,18 +37,12 @@ void WinUsbHandleCache::teardown()
     if (!cache)
         return;
     cache->busyIds.clear();
-    for (auto& [id, entry] : cache->entries) {
-        deviceSystem().WinUsb_Free(entry.interfaceHandle);
-        deviceSystem().CloseHandle(entry.fileHandle);
-    }
     cache->entries.clear();
     delete cache;
 }
 
 void WinUsbHandleCache::closeEntry(std::map<std::uint32_t, CachedWinUsbDevice>::iterator entry)
 {
-    deviceSystem().WinUsb_Free(entry->second.interfaceHandle);
-    deviceSystem().CloseHandle(entry->second.fileHandle);
     entries.erase(entry);
 }
 
@@ -69,19 +63,16 @@ bool WinUsbHandleCache::open(const std::wstring& path, std::uint32_t& entryId)
                                          OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     if (!file)
         return false;
-    WINUSB_INTERFACE_HANDLE interfaceHandle = nullptr;
-    if (!system.WinUsb_Initialize(file.get(), &interfaceHandle))
+    WinUsbInterface usb;
+    if (!system.WinUsb_Initialize(file.get(), usb.put())) {
+        usb.release();  // nothing was handed out: whatever the call left there is no interface
         return false;
+    }
     const std::uint32_t id = nextEntryId;
     // Insert before the id is used up, so a failed insertion costs no id. An
-    // insertion that runs out of memory must not take the open device with it.
-    try {
-        entries.emplace(id, CachedWinUsbDevice{file.get(), interfaceHandle, 1, path});
-    } catch (...) {
-        system.WinUsb_Free(interfaceHandle);
-        throw;
-    }
-    file.release();  // the entry owns it now
+    // insertion that runs out of memory frees the interface and closes the file
+    // with the entry it was building.
+    entries.emplace(id, CachedWinUsbDevice{std::move(file), std::move(usb), 1, path});
     ++nextEntryId;
     entryId = id;
     return true;
@@ -111,7 +102,7 @@ WINUSB_INTERFACE_HANDLE WinUsbHandleCache::lock(std::uint32_t entryId)
         if (entry == entries.end())
             return nullptr;
         if (busyIds.insert(entryId).second)
-            return entry->second.interfaceHandle;
+            return entry->second.interfaceHandle.get();
         released_.wait(guard);
     }
 }

@@ -3,6 +3,7 @@
 // handle, and the last one to let go closes the device.
 #pragma once
 
+#include "devices/DeviceHandle.h"
 #include "devices/DeviceSystem.h"
 
 #include <condition_variable>
@@ -14,9 +15,11 @@
 
 namespace devices {
 
+// One open device. Its interface is freed before its file is closed (members go
+// in reverse order).
 struct CachedWinUsbDevice {
-    HANDLE fileHandle;
-    WINUSB_INTERFACE_HANDLE interfaceHandle;
+    DeviceHandle fileHandle;
+    WinUsbInterface interfaceHandle;
     std::uint32_t refCount;
     std::wstring devicePath;
 };

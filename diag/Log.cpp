@@ -112,48 +112,44 @@ Logger::Logger(const std::string& name, LogEncoding encoding, bool appendExeName
             writePrefix(L"A");
             writeWide(versionLine);
         }
-        std::fflush(file_);
+        std::fflush(file_.get());
     }
 }
 
-Logger::~Logger()
-{
-    if (file_)
-        std::fclose(file_);
-}
+Logger::~Logger() = default;
 
 void Logger::openFile()
 {
-    file_ = _wfsopen(path_.c_str(), openMode(encoding_, truncate_), _SH_DENYNO);
+    file_.reset(_wfsopen(path_.c_str(), openMode(encoding_, truncate_), _SH_DENYNO));
 }
 
 bool Logger::ensureOpen()
 {
     if (!file_)
         openFile();
-    return file_ != nullptr;
+    return file_.valid();
 }
 
 void Logger::writeWide(const wchar_t* text)
 {
     if (encoding_ == LogEncodingUtf16) {
-        std::fputws(text, file_);
+        std::fputws(text, file_.get());
         return;
     }
     // The narrow file holds ASCII only; each wide unit is written as one byte.
     std::string narrow;
     for (const wchar_t* p = text; *p; ++p)
         narrow.push_back(*p < 0x80 ? static_cast<char>(*p) : '?');
-    std::fputs(narrow.c_str(), file_);
+    std::fputs(narrow.c_str(), file_.get());
 }
 
 void Logger::writeNarrow(const char* text)
 {
     if (encoding_ == LogEncodingUtf16) {
-        std::fputws(widenAscii(text).c_str(), file_);
+        std::fputws(widenAscii(text).c_str(), file_.get());
         return;
     }
-    std::fputs(text, file_);
+    std::fputs(text, file_.get());
 }
 
 std::wstring logLinePrefix(const SYSTEMTIME& time, const wchar_t* tag)
@@ -182,7 +178,7 @@ void Logger::errorCode(int code, unsigned systemError)
         snprintf(body, sizeof body, "GEC:%d\n", code);
     writePrefix(L"E");
     writeNarrow(body);
-    std::fflush(file_);
+    std::fflush(file_.get());
 }
 
 void Logger::errorv(const char* format, va_list args)
@@ -199,7 +195,7 @@ void Logger::errorv(const char* format, va_list args)
     writePrefix(L"E");
     writeNarrow(body.data());
     writeNarrow("\n");
-    std::fflush(file_);
+    std::fflush(file_.get());
 }
 
 void Logger::close()
@@ -209,11 +205,10 @@ void Logger::close()
     if (headerMode_ == HeaderLifecycle || headerMode_ == HeaderLifecycleAndVersion) {
         writePrefix(L"A");
         writeWide(L"============== LOG DESTROYED ==============\n");
-        std::fflush(file_);
+        std::fflush(file_.get());
     }
-    std::fflush(file_);
-    std::fclose(file_);
-    file_ = nullptr;
+    std::fflush(file_.get());
+    file_.reset();
 }
 
 void openLog(const std::string& name, bool appendExeName, LogFolder folder, HeaderMode headerMode)

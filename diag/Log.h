@@ -2,6 +2,8 @@
 // size when it is opened, with time-stamped lifecycle lines and error entries.
 #pragma once
 
+#include "common/UniqueHandle.h"
+
 #include <windows.h>
 
 #include <cstdarg>
@@ -48,7 +50,7 @@ public:
 
     const std::wstring& path() const { return path_; }
     int level() const { return level_; }
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return file_.valid(); }
 
 private:
     bool ensureOpen();
@@ -57,7 +59,7 @@ private:
     void writeNarrow(const char* text);
     void writeWide(const wchar_t* text);
 
-    std::FILE* file_ = nullptr;
+    common::CFile file_;
     int level_;
     bool truncate_;
     HeaderMode headerMode_;

@@ -18,9 +18,8 @@ RegistryKey::RegistryKey(const std::string& subKey, int hive, bool view32)
     : hive_(hive), view32_(view32)
 {
     const REGSAM access = KEY_READ | (view32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(hiveRoot(hive), subKey.c_str(), 0, access, &opened) == ERROR_SUCCESS)
-        handle_.reset(opened);
+    if (RegOpenKeyExA(hiveRoot(hive), subKey.c_str(), 0, access, handle_.put()) != ERROR_SUCCESS)
+        handle_.release();  // the call leaves nothing owned there
 }
 
 bool RegistryKey::readDword(const char* valueName, void* destination) const

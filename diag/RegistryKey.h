@@ -33,8 +33,7 @@ public:
     bool view32() const { return view32_; }
 
 private:
-    static void closeKey(HKEY key) noexcept { RegCloseKey(key); }
-    common::UniqueHandle<common::NullIsNone<HKEY, closeKey>> handle_;
+    common::RegistryKeyHandle handle_;
     int hive_;
     bool view32_;
 };

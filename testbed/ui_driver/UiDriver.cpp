@@ -183,6 +183,18 @@ std::optional<std::wstring> copyShownText(HWND window, DWORD timeoutMs)
     return std::nullopt;
 }
 
+std::wstring waitForShown(HWND window, const std::wstring& expected, int attempts)
+{
+    std::wstring shown;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        shown = copyShownText(window).value_or(L"<no clipboard text>");
+        if (shown == expected)
+            break;
+        Sleep(250);
+    }
+    return shown;
+}
+
 unsigned pixelAt(HWND window, POINT clientPoint)
 {
     return pixelRow(window, clientPoint, 1).front();

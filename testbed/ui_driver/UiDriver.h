@@ -53,6 +53,10 @@ void clearClipboard();
 // timeoutMs (a tool busy scanning answers the click when its scan is done).
 std::optional<std::wstring> copyShownText(HWND window, DWORD timeoutMs = 1000);
 
+// Copies the shown text until it is expected (a scan may be on its way), up to
+// attempts times a quarter second apart; the last text copied.
+std::wstring waitForShown(HWND window, const std::wstring& expected, int attempts = 16);
+
 // The screen colour at a client point, as 0xRRGGBB.
 unsigned pixelAt(HWND window, POINT clientPoint);
 // The screen colours of width pixels to the right of a client point.

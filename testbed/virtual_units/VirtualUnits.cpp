@@ -45,7 +45,7 @@ using DeviceSet = common::UniqueHandle<common::InvalidIsNone<HDEVINFO, destroySe
 using Key = common::UniqueHandle<common::InvalidIsNone<HKEY, closeKey>>;
 
 // The INF files and drivers live in the build's tests\standins folder: beside
-// the control program, below the test programs, and beside the tools folder.
+// the control program, below the test programs, and beside the testbed folder.
 std::wstring unitFile(const wchar_t* name)
 {
     wchar_t self[MAX_PATH] = {};

@@ -1,6 +1,7 @@
 // The real executable under Wine and Xvfb, driven from outside as a user would:
 // real mouse clicks on its buttons, the clipboard, the screen and its log.
 #include "PlatformServiceSimulator.h"
+#include "ChildProcess.h"
 #include "UiDriver.h"
 #include "app/Catalogue.h"
 #include "diag/Log.h"
@@ -25,9 +26,11 @@ namespace {
 
 const wchar_t* const notFound = L"(no motion unit has been found)";
 
+using uidriver::ChildProcess;
+
 std::wstring productPath()
 {
-    return uidriver::buildPath(L"\\app\\Tervalis_Quorvel.exe");
+    return ChildProcess::productPath();
 }
 
 std::wstring productLogPath()
@@ -39,12 +42,7 @@ class Product : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        if (process.hProcess) {
-            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
-                TerminateProcess(process.hProcess, 99);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
+        product.end();
         if (server)
             server->stop();
     }
@@ -53,14 +51,8 @@ protected:
     void launch(const std::wstring& exe = productPath())
     {
         startTick = GetTickCount();
-        std::wstring commandLine = L"\"" + exe + L"\" --ignored argument /x";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESHOWWINDOW;
-        startup.wShowWindow = SW_SHOWMINIMIZED;
-        ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                   nullptr, nullptr, &startup, &process))
-            << GetLastError();
+        product = ChildProcess::start(exe, L"--ignored argument /x", SW_SHOWMINIMIZED);
+        ASSERT_TRUE(product) << GetLastError();
         window = uidriver::waitForMainWindow(15000);
         ASSERT_NE(nullptr, window);
         windowTick = GetTickCount();
@@ -82,29 +74,18 @@ protected:
         return uidriver::copyShownText(window).value_or(L"<no clipboard text>");
     }
 
-    // Waits until the field shows the expected text; gives up after a few ticks.
     std::wstring waitForShown(const std::wstring& expected)
     {
-        std::wstring shown;
-        for (int attempt = 0; attempt < 12; ++attempt) {
-            shown = uidriver::copyShownText(window).value_or(L"<no clipboard text>");
-            if (shown == expected)
-                break;
-            Sleep(300);
-        }
-        return shown;
+        return uidriver::waitForShown(window, expected);
     }
 
     DWORD closeAndWait()
     {
         uidriver::click(window, uidriver::closeButtonCentre);
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
-        DWORD code = 12345;
-        GetExitCodeProcess(process.hProcess, &code);
-        return code;
+        return product.waitForExit(10000).value_or(12345);
     }
 
-    PROCESS_INFORMATION process = {};
+    ChildProcess product;
     HWND window = nullptr;
     DWORD startTick = 0;
     DWORD windowTick = 0;
@@ -118,7 +99,7 @@ TEST_F(Product, WithoutServiceShowsCheckingThenNotFoundAndClosesCleanly)
     // The log has its opening lines before the window exists.
     const std::string opening = readFileBytes(productLogPath()).substr(logBefore);
     EXPECT_EQ(1, countOf(opening, "A: =============== LOG CREATED ===============\r\n"));
-    EXPECT_EQ(1, countOf(opening, "A: PID: " + std::to_string(process.dwProcessId) + "\r\n"));
+    EXPECT_EQ(1, countOf(opening, "A: PID: " + std::to_string(product.id()) + "\r\n"));
     EXPECT_EQ(0, countOf(opening, "EXE Version"));  // the product's log has no version line
 
     // Before the first tick, a second after creation.
@@ -255,11 +236,7 @@ TEST_F(Product, ScalesTheWindowAndItsChildren)
             children.insert({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
         }
         EXPECT_EQ(c.children, children);
-        TerminateProcess(process.hProcess, 0);
-        WaitForSingleObject(process.hProcess, 5000);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-        process = {};
+        product.end(0);
     }
 }
 
@@ -482,7 +459,7 @@ TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
     EXPECT_EQ(serial, uidriver::clipboardText().value_or(L"<none>"));
     const AccessibleChild close = accessibleChild(childNamed(window, L"Close"));
     EXPECT_EQ(S_OK, close.object.get()->accDoDefaultAction(self));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
+    EXPECT_TRUE(product.waitForExit(10000));
     // Kept past its window, the object fails cleanly.
     BSTR name = nullptr;
     EXPECT_TRUE(FAILED(close.object.get()->get_accName(self, &name)));
@@ -533,17 +510,15 @@ TEST_F(Product, WorksFromTheKeyboard)
     uidriver::pressKeys({VK_CONTROL, 'C'});
     EXPECT_EQ(L"KEYBOA-RD", uidriver::clipboardText().value_or(L"<none>"));
     EXPECT_EQ(0, focusRing());
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process.hProcess, 0));
+    EXPECT_TRUE(product.running());
 
     uidriver::pressKeys({VK_ESCAPE});
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
-    DWORD code = 12345;
-    GetExitCodeProcess(process.hProcess, &code);
-    EXPECT_EQ(0u, code);
+    EXPECT_EQ(0u, product.waitForExit(10000).value_or(12345));
 }
 
-// The window moves by the distance its background is dragged; a second start shows the running copy, restored, and ends without a window of
-// its own or a word in the log.
+// The window moves by the distance its background is dragged; a second start
+// shows the running copy, restored, and ends without a window of its own or a
+// word in the log.
 TEST_F(Product, MovesAndRunsOnce)
 {
     serve({simulator::makeUnit(L"ONCE")});
@@ -560,18 +535,9 @@ TEST_F(Product, MovesAndRunsOnce)
 
     ShowWindow(window, SW_MINIMIZE);
     const std::size_t logBefore = readFileBytes(productLogPath()).size();
-    std::wstring commandLine = L"\"" + productPath() + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION second = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &second));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second.hProcess, 10000));
-    DWORD code = 12345;
-    GetExitCodeProcess(second.hProcess, &code);
-    CloseHandle(second.hProcess);
-    CloseHandle(second.hThread);
-    EXPECT_EQ(0u, code);
+    const ChildProcess second = ChildProcess::start(productPath());
+    ASSERT_TRUE(second);
+    EXPECT_EQ(0u, second.waitForExit(10000).value_or(12345));
     EXPECT_FALSE(IsIconic(window));
     int windows = 0;
     for (HWND w = FindWindowW(L"Tervalis_Quorvel_MainWindow", nullptr); w;

@@ -2,6 +2,7 @@
 // hid.dll, hidclass.sys and the PnP manager): virtual HID and WinUSB units
 // plugged into this program's own prefix while one instance of the tool keeps
 // scanning, with the test-only winusb.dll selected for it.
+#include "ChildProcess.h"
 #include "PlatformServiceSimulator.h"
 #include "UiDriver.h"
 #include "VirtualUnits.h"
@@ -65,11 +66,8 @@ protected:
         const wchar_t native[] = L"native";
         ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, overridesKey, L"winusb", REG_SZ, native,
                                                  sizeof native));
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        std::wstring commandLine = L"\"" + productPath() + L"\"";
-        ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &product));
+        product = uidriver::ChildProcess::start(uidriver::ChildProcess::productPath());
+        ASSERT_TRUE(product);
         window = uidriver::waitForMainWindow(15000);
         ASSERT_NE(nullptr, window);
     }
@@ -77,33 +75,25 @@ protected:
     {
         if (window)
             uidriver::click(window, uidriver::closeButtonCentre);
-        WaitForSingleObject(product.hProcess, 10000);
-        CloseHandle(product.hProcess);
-        CloseHandle(product.hThread);
+        product.waitForExit(10000);
+        product.end();
         RegDeleteKeyValueW(HKEY_CURRENT_USER, overridesKey, L"winusb");
     }
     static std::wstring standIns() { return uidriver::buildPath(L"\\tests\\standins"); }
-    static std::wstring productPath() { return uidriver::buildPath(L"\\app\\Tervalis_Quorvel.exe"); }
-    // What the field shows once it shows expected, or after a few scans.
     static std::wstring waitForShown(const std::wstring& expected)
     {
-        std::wstring shown;
-        for (int attempt = 0; attempt < 20 && shown != expected; ++attempt) {
-            Sleep(250);
-            shown = uidriver::copyShownText(window).value_or(L"<no clipboard text>");
-        }
-        return shown;
+        return uidriver::waitForShown(window, expected, 20);
     }
 
     void TearDown() override;
 
     static constexpr const wchar_t* overridesKey =
         L"Software\\Wine\\AppDefaults\\Tervalis_Quorvel.exe\\DllOverrides";
-    static PROCESS_INFORMATION product;
+    static uidriver::ChildProcess product;
     static HWND window;
 };
 
-PROCESS_INFORMATION UsbUnits::product = {};
+uidriver::ChildProcess UsbUnits::product;
 HWND UsbUnits::window = nullptr;
 
 // Each case plugs a unit in while the tool runs, sees what it shows, and

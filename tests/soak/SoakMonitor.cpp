@@ -7,6 +7,7 @@
 // the units prefix, where test drivers may be installed).
 #include "PlatformServiceSimulator.h"
 #include "ProcessProbe.h"
+#include "ChildProcess.h"
 #include "UiDriver.h"
 #include "VirtualUnits.h"
 #include "app/Catalogue.h"
@@ -193,12 +194,8 @@ int wmain(int argc, wchar_t** argv)
     if (units)
         flapper.start();
 
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    uidriver::ChildProcess process = uidriver::ChildProcess::start(exe);
+    if (!process) {
         std::printf("FAIL: cannot start %s (error %lu)\n", narrow(exe).c_str(), GetLastError());
         return 1;
     }
@@ -206,7 +203,7 @@ int wmain(int argc, wchar_t** argv)
     Checks checks;
     checks.expect(window != nullptr, "the window appears");
     if (!window) {
-        TerminateProcess(process.hProcess, 1);
+        process.end(1);
         return 1;
     }
 
@@ -220,7 +217,7 @@ int wmain(int argc, wchar_t** argv)
     DWORD nextSample = start;
     std::printf("minute  handles  windows  private-bytes  gdi  user  texts-so-far\n");
     while (GetTickCount() - start < totalMs) {
-        if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) {
+        if (!process.running()) {
             crashed = true;
             break;
         }
@@ -230,7 +227,7 @@ int wmain(int argc, wchar_t** argv)
         if (!allowed.count(shown))
             std::printf("unexpected text: %s\n", narrow(shown).c_str());
         if (static_cast<LONG>(GetTickCount() - nextSample) >= 0) {
-            const soak::ProcessSample s = soak::sampleProcess(process.hProcess, process.dwProcessId);
+            const soak::ProcessSample s = soak::sampleProcess(process.handle(), process.id());
             samples.push_back(s);
             std::printf("%6.1f  %7u  %7u  %13llu  %3u  %4u  %d\n", (GetTickCount() - start) / 60000.0,
                         s.handles, s.windows, static_cast<unsigned long long>(s.privateBytes),
@@ -245,10 +242,10 @@ int wmain(int argc, wchar_t** argv)
     // in) holds handles for a moment, a leak holds them for good.
     scenario.stop();
     flapper.stop();
-    soak::ProcessSample last = soak::sampleProcess(process.hProcess, process.dwProcessId);
+    soak::ProcessSample last = soak::sampleProcess(process.handle(), process.id());
     for (int i = 0; i < 10 && !crashed; ++i) {
         Sleep(500);
-        const soak::ProcessSample s = soak::sampleProcess(process.hProcess, process.dwProcessId);
+        const soak::ProcessSample s = soak::sampleProcess(process.handle(), process.id());
         if (s.handles < last.handles)
             last = s;
     }
@@ -283,10 +280,7 @@ int wmain(int argc, wchar_t** argv)
 
     if (!crashed) {
         uidriver::click(window, uidriver::closeButtonCentre);
-        const bool ended = WaitForSingleObject(process.hProcess, 15000) == WAIT_OBJECT_0;
-        DWORD code = 99;
-        GetExitCodeProcess(process.hProcess, &code);
-        checks.expect(ended && code == 0, "Close ends the tool with exit code 0");
+        checks.expect(process.waitForExit(15000) == 0u, "Close ends the tool with exit code 0");
     }
     const std::string log = testing_support::readFileBytes(logPath).substr(logStart);
     std::printf("log entries: 2002 x%d, 2003 x%d, 2004 x%d, 2005 x%d, 2006 x%d\n",
@@ -299,8 +293,6 @@ int wmain(int argc, wchar_t** argv)
                   "the log holds no error entry but the service codes");
     checks.expect(countOf(log, "LOG DESTROYED") == 1, "the log was closed once");
     std::printf("scenario cycles completed: %d\n", scenario.cycles());
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
     std::printf("soak: %d passed, %d failed\n", checks.passed, checks.failed);
     return checks.failed == 0 ? 0 : 1;
 }

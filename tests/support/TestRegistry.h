@@ -1,6 +1,8 @@
 // Creates and removes a test-only settings key in the 32-bit registry view.
 #pragma once
 
+#include "common/UniqueHandle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -29,12 +31,10 @@ public:
         for (REGSAM view : registryViews) {
             if (onlyView && view != onlyView)
                 continue;
-            HKEY key = nullptr;
+            common::RegistryKeyHandle key;
             if (RegCreateKeyExA(hive_, path_.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr,
-                                &key, nullptr) != ERROR_SUCCESS)
-                continue;
-            RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-            RegCloseKey(key);
+                                key.put(), nullptr) == ERROR_SUCCESS)
+                RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE*>(data), size);
         }
     }
 
