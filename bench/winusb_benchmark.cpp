@@ -7,6 +7,8 @@
 // child that gets it.
 #include "BareWalk.h"
 #include "ChildProcess.h"
+#include "DllOverrides.h"
+#include "UiDriver.h"
 #include "BenchmarkSupport.h"
 #include "VirtualUnits.h"
 #include "app/Catalogue.h"
@@ -22,7 +24,6 @@
 
 namespace {
 
-const wchar_t* const overridesKey = L"Software\\Wine\\AppDefaults\\winusb_benchmark.exe\\DllOverrides";
 
 std::wstring ownPath()
 {
@@ -97,10 +98,10 @@ int main(int argc, char** argv)
         return measure(rounds, counts);
 
     const std::wstring self = ownPath();
-    const std::wstring standIn = self.substr(0, self.rfind(L'\\')) + L"\\..\\tests\\standins\\winusb.dll";
-    const wchar_t native[] = L"native";
+    const std::wstring standIn = uidriver::buildPath(L"\\tests\\standins\\winusb.dll");
+    const uidriver::DllOverrides overrides(L"winusb_benchmark.exe");
     if (!CopyFileW(standIn.c_str(), L"C:\\windows\\system32\\winusb.dll", FALSE)
-        || RegSetKeyValueW(HKEY_CURRENT_USER, overridesKey, L"winusb", REG_SZ, native, sizeof native)) {
+        || !overrides.set(L"winusb", L"native")) {
         std::printf("cannot install the test-only winusb.dll\n");
         return 1;
     }
@@ -109,7 +110,5 @@ int main(int argc, char** argv)
         arguments += L" " + std::to_wstring(units);
     arguments += L" --child";
     const uidriver::ChildProcess child = uidriver::ChildProcess::start(self, arguments);
-    const DWORD code = child.waitForExit(INFINITE).value_or(1);
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, overridesKey, L"winusb");
-    return static_cast<int>(code);
+    return static_cast<int>(child.waitForExit(INFINITE).value_or(1));
 }

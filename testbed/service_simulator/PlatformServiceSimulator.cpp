@@ -111,7 +111,7 @@ bool parseFault(const std::wstring& text, Fault& fault)
     if (fields.size() > 4 && !fields[4].empty()) {
         if (!parseNumber(fields[4], 10, number))
             return false;
-        fault.times = static_cast<int>(number);
+        fault.count = static_cast<int>(number);
     }
     return fields.size() <= 5;
 }
@@ -323,11 +323,11 @@ std::vector<unsigned char> PlatformServiceSimulator::replyTo(const unsigned char
 
     std::size_t length = messageBytes;
     for (Fault& fault : config_.faults) {
-        if (fault.times == 0 || (fault.command != 0 && fault.command != command)
+        if (fault.count == 0 || (fault.command != 0 && fault.command != command)
             || (fault.index >= 0 && static_cast<std::uint32_t>(fault.index) != index))
             continue;
-        if (fault.times > 0)
-            --fault.times;
+        if (fault.count > 0)
+            --fault.count;
         switch (fault.kind) {
         case FaultKind::WrongSequence: writeU32(reply.bytes, 0, parsed.sequence() + 1); break;
         case FaultKind::BadStatus: status = fault.value ? fault.value : 1; break;

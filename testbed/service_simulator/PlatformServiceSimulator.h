@@ -37,13 +37,45 @@ enum class FaultKind {
     DeviceCount,        // the device count reads value, whatever the units are
 };
 
+// One injected fault. Build it by name, then say where and how often it hits:
+// delayReply(700).on(service::QuerySerial, 0).times(1).
 struct Fault {
     FaultKind kind = FaultKind::BadStatus;
     std::uint32_t command = 0;  // 0: every command
     std::int64_t index = -1;    // -1: every device index
     std::uint32_t value = 0;
-    int times = -1;             // how many requests it hits; -1: all
+    int count = -1;             // how many requests it hits; -1: all
+
+    // On one command, and on one device index or (-1) all of them.
+    Fault on(std::uint32_t onCommand, std::int64_t onIndex = -1) const
+    {
+        Fault f = *this;
+        f.command = onCommand;
+        f.index = onIndex;
+        return f;
+    }
+    Fault times(int hits) const
+    {
+        Fault f = *this;
+        f.count = hits;
+        return f;
+    }
 };
+
+inline Fault faultOf(FaultKind kind, std::uint32_t value = 0)
+{
+    Fault f;
+    f.kind = kind;
+    f.value = value;
+    return f;
+}
+inline Fault wrongSequence() { return faultOf(FaultKind::WrongSequence); }
+inline Fault badStatus(std::uint32_t status = 1) { return faultOf(FaultKind::BadStatus, status); }
+inline Fault wrongLength(std::uint32_t bytes) { return faultOf(FaultKind::WrongLength, bytes); }
+inline Fault delayReply(std::uint32_t ms) { return faultOf(FaultKind::Delay, ms); }
+inline Fault closeWithoutReply() { return faultOf(FaultKind::CloseWithoutReply); }
+inline Fault longString() { return faultOf(FaultKind::LongString); }
+inline Fault reportDeviceCount(std::uint32_t count) { return faultOf(FaultKind::DeviceCount, count); }
 
 struct RecordedRequest {
     std::uint32_t command;

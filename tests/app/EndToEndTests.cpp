@@ -1,12 +1,15 @@
 // The real executable under Wine and Xvfb, driven from outside as a user would:
 // real mouse clicks on its buttons, the clipboard, the screen and its log.
 #include "PlatformServiceSimulator.h"
+#include "Accessibility.h"
 #include "ChildProcess.h"
+#include "DllOverrides.h"
 #include "UiDriver.h"
 #include "app/Catalogue.h"
 #include "diag/Log.h"
 #include "service/ServiceProtocol.h"
 #include "common/UniqueHandle.h"
+#include "support/CallSite.h"
 #include "support/Files.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +29,11 @@ namespace {
 
 const wchar_t* const notFound = L"(no motion unit has been found)";
 
+using uidriver::AccessibleChild;
 using uidriver::ChildProcess;
+using uidriver::DllOverrides;
+using uidriver::accessibleChild;
+using uidriver::childNamed;
 
 std::wstring productPath()
 {
@@ -48,8 +55,9 @@ protected:
     }
 
     // Starts the tool minimised and with arguments it must ignore.
-    void launch(const std::wstring& exe = productPath())
+    void launch(const std::wstring& exe = productPath(), CallSite site = {})
     {
+        TRACE_CALLER(site);
         startTick = GetTickCount();
         product = ChildProcess::start(exe, L"--ignored argument /x", SW_SHOWMINIMIZED);
         ASSERT_TRUE(product) << GetLastError();
@@ -58,8 +66,9 @@ protected:
         windowTick = GetTickCount();
     }
 
-    void serve(std::vector<simulator::SimulatedUnit> units)
+    void serve(std::vector<simulator::SimulatedUnit> units, CallSite site = {})
     {
+        TRACE_CALLER(site);
         simulator::SimulatorConfig config;
         config.pipeName = service::productPipeName;
         config.units = std::move(units);
@@ -153,31 +162,6 @@ TEST_F(Product, WithoutServiceShowsCheckingThenNotFoundAndClosesCleanly)
     // The service was absent on every tick.
     EXPECT_GE(countOf(whole, "E: GEC:2003, X:2\r\n"), 6);
 }
-
-// Per-program DLL overrides in the test prefix, keyed by the executable's file
-// name; removed again when the test ends.
-class DllOverrides {
-public:
-    explicit DllOverrides(const std::wstring& exeName)
-        : key(L"Software\\Wine\\AppDefaults\\" + exeName)
-    {
-    }
-    ~DllOverrides() { RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
-    // Wine takes a native copy first, as Windows does for a DLL that is not a KnownDLL.
-    bool preferNative(const wchar_t* dll) { return set(dll, L"native,builtin"); }
-    // Every load of the DLL fails.
-    bool disable(const wchar_t* dll) { return set(dll, L""); }
-
-private:
-    bool set(const wchar_t* dll, const std::wstring& order)
-    {
-        return RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\DllOverrides").c_str(), dll, REG_SZ,
-                               order.c_str(), static_cast<DWORD>((order.size() + 1) * sizeof(wchar_t)))
-            == ERROR_SUCCESS;
-    }
-
-    std::wstring key;
-};
 
 // A copy of the product under a name of its own, so that overrides for it touch no other program.
 std::wstring productCopy(const wchar_t* folderName, const wchar_t* exeName)
@@ -318,101 +302,13 @@ TEST_F(Product, ShowsTheServiceUnitsSerialAsItComesAndGoes)
     EXPECT_EQ(0u, closeAndWait());
 }
 
-// What a screen reader learns of one child window through MSAA, from this process.
-struct AccessibleChild {
-    HWND window = nullptr;
-    std::wstring name;
-    long role = 0;
-    long state = 0;
-    std::wstring defaultAction;
-    common::ComReference<IAccessible> object;
-};
-
-std::wstring takeBstr(BSTR text)
-{
-    std::wstring result = text ? std::wstring(text, SysStringLen(text)) : L"<none>";
-    SysFreeString(text);
-    return result;
-}
-
-AccessibleChild accessibleChild(HWND child)
-{
-    AccessibleChild result;
-    result.window = child;
-    IAccessible* raw = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(child, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&raw))))
-        return result;
-    result.object.reset(raw);
-    VARIANT self = {};
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR text = nullptr;
-    raw->get_accName(self, &text);
-    result.name = takeBstr(text);
-    text = nullptr;
-    raw->get_accDefaultAction(self, &text);
-    result.defaultAction = takeBstr(text);
-    VARIANT value = {};
-    if (SUCCEEDED(raw->get_accRole(self, &value)) && value.vt == VT_I4)
-        result.role = value.lVal;
-    if (SUCCEEDED(raw->get_accState(self, &value)) && value.vt == VT_I4)
-        result.state = value.lVal;
-    return result;
-}
-
-std::vector<AccessibleChild> accessibleChildren(HWND window)
-{
-    std::vector<AccessibleChild> children;
-    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        children.push_back(accessibleChild(child));
-    return children;
-}
-
-HWND childNamed(HWND window, const std::wstring& name)
-{
-    for (const AccessibleChild& child : accessibleChildren(window))
-        if (child.name == name)
-            return child.window;
-    return nullptr;
-}
-
-// Counts one kind of accessibility event per window, from every process.
-class WinEvents {
-public:
-    explicit WinEvents(DWORD event)
-        : hook(SetWinEventHook(event, event, nullptr, &WinEvents::record, 0, 0, WINEVENT_OUTOFCONTEXT))
-    {
-        counts().clear();
-    }
-    ~WinEvents() { UnhookWinEvent(hook); }
-    int count(HWND window) const { return counts()[window]; }
-
-private:
-    static std::map<HWND, int>& counts()
-    {
-        static std::map<HWND, int> seen;
-        return seen;
-    }
-    static void CALLBACK record(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD)
-    {
-        if (static_cast<DWORD>(object) == static_cast<DWORD>(OBJID_CLIENT) && child == CHILDID_SELF)
-            ++counts()[window];
-    }
-    HWINEVENTHOOK hook;
-};
-
-struct ComApartment {
-    ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    ~ComApartment() { CoUninitialize(); }
-};
-
 // Every child answers a screen reader with its own text, role, state and action;
 // the serial field's name is what Copy puts on the clipboard, and a tick that
 // changes it (and only such a tick) announces the change.
 TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
 {
-    const ComApartment com;
-    const WinEvents nameChanges(EVENT_OBJECT_NAMECHANGE);
+    const uidriver::ComApartment com;
+    const uidriver::WinEventCounter nameChanges(EVENT_OBJECT_NAMECHANGE);
     ASSERT_NO_FATAL_FAILURE(launch());
     EXPECT_EQ(notFound, shownAfterTicks());
     const HWND serialField = childNamed(window, notFound);
@@ -441,7 +337,7 @@ TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
         {L"Copy to clipboard", ROLE_SYSTEM_PUSHBUTTON, focusable, L"Press"},
         {L"Close", ROLE_SYSTEM_PUSHBUTTON, focusable, L"Press"}};
     std::set<std::tuple<std::wstring, long, long, std::wstring>> read;
-    for (const AccessibleChild& child : accessibleChildren(window)) {
+    for (const AccessibleChild& child : uidriver::accessibleChildren(window)) {
         read.insert({child.name, child.role, child.state, child.defaultAction});
         wchar_t windowName[8] = L"x";
         GetWindowTextW(child.window, windowName, 8);
@@ -450,9 +346,7 @@ TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
     EXPECT_EQ(expected, read);
 
     // The default actions run the buttons' click actions.
-    VARIANT self = {};
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
+    const VARIANT self = uidriver::self();
     uidriver::clearClipboard();
     EXPECT_EQ(S_OK, accessibleChild(childNamed(window, L"Copy to clipboard")).object.get()->accDoDefaultAction(self));
     uidriver::pumpMessages(300);
@@ -469,7 +363,7 @@ TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
 // focus rectangle that the mouse never draws; Enter, Space and Ctrl+C copy; Esc closes.
 TEST_F(Product, WorksFromTheKeyboard)
 {
-    const ComApartment com;
+    const uidriver::ComApartment com;
     serve({simulator::makeUnit(L"KEYBOARD")});
     ASSERT_NO_FATAL_FAILURE(launch());
     EXPECT_EQ(L"KEYBOA-RD", waitForShown(L"KEYBOA-RD"));
@@ -484,7 +378,7 @@ TEST_F(Product, WorksFromTheKeyboard)
     EXPECT_NE(copy, uidriver::focusedWindow(window));
 
     ASSERT_TRUE(uidriver::bringToFront(window));
-    const WinEvents focusEvents(EVENT_OBJECT_FOCUS);
+    const uidriver::WinEventCounter focusEvents(EVENT_OBJECT_FOCUS);
     const struct {
         std::initializer_list<WORD> keys;
         HWND focused;

@@ -3,6 +3,7 @@
 // plugged into this program's own prefix while one instance of the tool keeps
 // scanning, with the test-only winusb.dll selected for it.
 #include "ChildProcess.h"
+#include "DllOverrides.h"
 #include "PlatformServiceSimulator.h"
 #include "UiDriver.h"
 #include "VirtualUnits.h"
@@ -63,9 +64,8 @@ protected:
         // Wine's winusb.dll is stubs: the tool gets the test-only one, in this
         // prefix's system32, through an override for the tool alone.
         ASSERT_TRUE(CopyFileW((standIns() + L"\\winusb.dll").c_str(), L"C:\\windows\\system32\\winusb.dll", FALSE));
-        const wchar_t native[] = L"native";
-        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, overridesKey, L"winusb", REG_SZ, native,
-                                                 sizeof native));
+        overrides = std::make_unique<uidriver::DllOverrides>(L"Tervalis_Quorvel.exe");
+        ASSERT_TRUE(overrides->set(L"winusb", L"native"));
         product = uidriver::ChildProcess::start(uidriver::ChildProcess::productPath());
         ASSERT_TRUE(product);
         window = uidriver::waitForMainWindow(15000);
@@ -77,7 +77,7 @@ protected:
             uidriver::click(window, uidriver::closeButtonCentre);
         product.waitForExit(10000);
         product.end();
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, overridesKey, L"winusb");
+        overrides.reset();
     }
     static std::wstring standIns() { return uidriver::buildPath(L"\\tests\\standins"); }
     static std::wstring waitForShown(const std::wstring& expected)
@@ -87,13 +87,13 @@ protected:
 
     void TearDown() override;
 
-    static constexpr const wchar_t* overridesKey =
-        L"Software\\Wine\\AppDefaults\\Tervalis_Quorvel.exe\\DllOverrides";
+    static std::unique_ptr<uidriver::DllOverrides> overrides;
     static uidriver::ChildProcess product;
     static HWND window;
 };
 
 uidriver::ChildProcess UsbUnits::product;
+std::unique_ptr<uidriver::DllOverrides> UsbUnits::overrides;
 HWND UsbUnits::window = nullptr;
 
 // Each case plugs a unit in while the tool runs, sees what it shows, and

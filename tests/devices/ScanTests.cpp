@@ -113,14 +113,13 @@ TEST_F(Scan, ModeTwoNeverAsksTheService)
 TEST_F(Scan, FailedAttemptsLeaveNoRecordBehind)
 {
     // The count fails twice, then the service answers: only the third answer counts.
-    serve({makeUnit(L"A")}, {simulator::Fault{simulator::FaultKind::BadStatus,
-                                          service::QueryDeviceCount, -1, 1, 2}});
+    serve({makeUnit(L"A")}, {simulator::badStatus().on(service::QueryDeviceCount).times(2)});
     runScan();
     ASSERT_EQ(1u, list.devices().size());
     EXPECT_EQ(3u, requestsFor(service::QueryDeviceCount).size());
     EXPECT_EQ(0, winUsbClassCalls());
     // A query whose count fails leaves nothing of the list it had.
-    server->setFaults({simulator::Fault{simulator::FaultKind::BadStatus, service::QueryDeviceCount, -1, 1, -1}});
+    server->setFaults({simulator::badStatus().on(service::QueryDeviceCount)});
     EXPECT_FALSE(list.queryService(nullptr, nullptr));
     EXPECT_TRUE(list.devices().empty());
 }

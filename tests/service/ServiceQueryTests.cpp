@@ -10,7 +10,6 @@
 
 using namespace testing_support;
 using devices::DeviceList;
-using simulator::Fault;
 using simulator::FaultKind;
 
 namespace {
@@ -76,7 +75,7 @@ TEST_F(ServiceQuery, KindOneBecomesTransportTwoOthersStay)
 TEST_F(ServiceQuery, LongStringsGiveTheirFirst127Units)
 {
     serve({makeUnit(std::wstring(200, L'S')), makeUnit(L"short")},
-          {Fault{FaultKind::LongString, service::QueryProduct, 1, 0, -1}});
+          {simulator::longString().on(service::QueryProduct, 1)});
     ASSERT_TRUE(list.queryService(nullptr, nullptr));
     ASSERT_EQ(2u, list.devices().size());
     EXPECT_EQ(std::wstring(127, L'S'), list.devices()[0].serialNumber);
@@ -116,7 +115,7 @@ class ServiceQueryBadReplies : public ServiceQuery,
 
 TEST_P(ServiceQueryBadReplies, OnTheCountTheQueryFails)
 {
-    serve({makeUnit(L"A")}, {Fault{GetParam().kind, service::QueryDeviceCount, -1, GetParam().value, -1}});
+    serve({makeUnit(L"A")}, {simulator::faultOf(GetParam().kind, GetParam().value).on(service::QueryDeviceCount)});
     EXPECT_FALSE(list.queryService(nullptr, nullptr));
     EXPECT_TRUE(list.devices().empty());
     EXPECT_EQ(1u, server->requests().size());
@@ -127,7 +126,7 @@ TEST_P(ServiceQueryBadReplies, OnADeviceOnlyThatDeviceIsSkipped)
     for (std::uint32_t command = service::QueryDeviceIds; command <= service::QueryDevicePath;
          ++command) {
         serve({makeUnit(L"first"), makeUnit(L"second"), makeUnit(L"third")},
-              {Fault{GetParam().kind, command, 1, GetParam().value, -1}});
+              {simulator::faultOf(GetParam().kind, GetParam().value).on(command, 1)});
         ASSERT_TRUE(list.queryService(nullptr, nullptr)) << command;
         ASSERT_EQ(2u, list.devices().size()) << command;
         EXPECT_EQ(L"first", list.devices()[0].serialNumber);
@@ -152,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ServiceQuery, LateReplyIsCancelledAndTheNextRequestReconnects)
 {
     serve({makeUnit(L"first"), makeUnit(L"second")},
-          {Fault{FaultKind::Delay, service::QuerySerial, 0, 700, 1}});
+          {simulator::delayReply(700).on(service::QuerySerial, 0).times(1)});
     const DWORD start = GetTickCount();
     SetLastError(0xdeadbeef);
     ASSERT_TRUE(list.queryService(nullptr, nullptr));
@@ -177,7 +176,7 @@ TEST_F(ServiceQuery, LateReplyIsCancelledAndTheNextRequestReconnects)
 // operation left pending, never a value left over from an earlier call.
 TEST_F(ServiceQuery, LateCountReplyFailsTheQuery)
 {
-    serve({makeUnit(L"A")}, {Fault{FaultKind::Delay, service::QueryDeviceCount, -1, 700, 1}});
+    serve({makeUnit(L"A")}, {simulator::delayReply(700).on(service::QueryDeviceCount).times(1)});
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(list.queryService(nullptr, nullptr));
     EXPECT_EQ("E: GEC:2005, X:997\r\n", log.entries());
@@ -204,7 +203,7 @@ TEST_F(ServiceQuery, UntakenRequestIsCancelledAfter500Ms)
 TEST_F(ServiceQuery, HostileDeviceCountIsCapped)
 {
     // A server that claims four billion devices but knows one.
-    serve({makeUnit(L"A")}, {Fault{FaultKind::DeviceCount, service::QueryDeviceCount, -1, 0xFFFFFFFF, -1}});
+    serve({makeUnit(L"A")}, {simulator::reportDeviceCount(0xFFFFFFFF).on(service::QueryDeviceCount)});
     ASSERT_TRUE(list.queryService(nullptr, nullptr));
     EXPECT_EQ(1u, list.devices().size());
     EXPECT_EQ(32u, requestsFor(service::QueryDeviceIds).size());

@@ -8,6 +8,7 @@
 #include "service/PipeServiceLink.h"
 #include "service/ServicePipe.h"
 #include "service/ServiceProtocol.h"
+#include "support/CallSite.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -36,8 +37,9 @@ protected:
     }
 
     void serve(std::vector<simulator::SimulatedUnit> units, std::vector<simulator::Fault> faults = {},
-               DWORD busyMs = 0)
+               DWORD busyMs = 0, CallSite site = {})
     {
+        TRACE_CALLER(site);
         simulator::SimulatorConfig config;
         config.pipeName = pipeName;
         config.units = std::move(units);

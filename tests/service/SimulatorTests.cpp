@@ -38,12 +38,12 @@ TEST(SimulatorParsing, FaultSpec)
     EXPECT_EQ(174u, fault.command);
     EXPECT_EQ(0, fault.index);
     EXPECT_EQ(700u, fault.value);
-    EXPECT_EQ(1, fault.times);
+    EXPECT_EQ(1, fault.count);
     simulator::Fault any;
     ASSERT_TRUE(simulator::parseFault(L"sequence", any));
     EXPECT_EQ(0u, any.command);
     EXPECT_EQ(-1, any.index);
-    EXPECT_EQ(-1, any.times);
+    EXPECT_EQ(-1, any.count);
     ASSERT_TRUE(simulator::parseFault(L"length:170:*:300", any));
     EXPECT_EQ(300u, any.value);
     EXPECT_FALSE(simulator::parseFault(L"explode", any));

@@ -33,7 +33,6 @@ namespace {
 using testing_support::countOf;
 using testing_support::narrow;
 using simulator::Fault;
-using simulator::FaultKind;
 using simulator::SimulatedUnit;
 
 const std::wstring serialA = L"QV24A7C1E900B3D51F06A2E8";
@@ -63,9 +62,9 @@ std::vector<Phase> phases()
         {L"two units", {b, a}, {}, 0, true, false},
         {L"absent service", {}, {}, 0, false, false},
         {L"busy pipe", {a}, {}, INFINITE, true, false},
-        {L"late replies", {a, b}, {Fault{FaultKind::Delay, service::QuerySerial, 0, 700, -1}}, 0, true, false},
-        {L"wrong sequences", {a, b}, {Fault{FaultKind::WrongSequence, service::QueryDeviceIds, 0, 0, -1}}, 0, true, false},
-        {L"wrong lengths", {a}, {Fault{FaultKind::WrongLength, service::QueryDeviceCount, -1, 263, -1}}, 0, true, false},
+        {L"late replies", {a, b}, {simulator::delayReply(700).on(service::QuerySerial, 0)}, 0, true, false},
+        {L"wrong sequences", {a, b}, {simulator::wrongSequence().on(service::QueryDeviceIds, 0)}, 0, true, false},
+        {L"wrong lengths", {a}, {simulator::wrongLength(263).on(service::QueryDeviceCount)}, 0, true, false},
         {L"flapping", {a}, {}, 0, true, true},
     };
 }

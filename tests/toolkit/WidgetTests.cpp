@@ -1,10 +1,9 @@
+#include "Accessibility.h"
 #include "ToolkitTestSupport.h"
 #include "support/Files.h"
 #include "support/LogCapture.h"
-#include "common/UniqueHandle.h"
 #include "toolkit/Label.h"
 
-#include <oleacc.h>
 
 using namespace testing_support;
 
@@ -102,9 +101,7 @@ TEST_F(WidgetDispatch, AccessibleObjectOutlivesItsLabel)
     IAccessible* raw = nullptr;
     ASSERT_EQ(S_OK, ObjectFromLresult(answer, IID_IAccessible, 0, reinterpret_cast<void**>(&raw)));
     const common::ComReference<IAccessible> object(raw);
-    VARIANT self = {};
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
+    const VARIANT self = uidriver::self();
     BSTR name = nullptr;
     ASSERT_EQ(S_OK, object.get()->get_accName(self, &name));
     EXPECT_STREQ(L"kept", name);
