@@ -11,9 +11,6 @@ namespace app {
 
 namespace {
 
-constexpr const wchar_t* explanationText =
-    L"This tool reads serial number (or license code) of your motion platform. Make sure thar "
-    L"your motion unit is connected to PC via USB and it is turned on.";
 constexpr DWORD mainWindowStyle = WS_POPUP | WS_OVERLAPPEDWINDOW;
 
 } // namespace
@@ -89,7 +86,7 @@ LRESULT MainWindow::onCreate(UINT message, WPARAM wParam, LPARAM lParam)
     auto* title = new QEL::Label(this);
     title->setFont(*titleFont);
     title->setColor(white);
-    title->setText(L"Serial Number");
+    title->setText(titleText);
     title->move(8, 10);
     title->resize(640, 50);
 
@@ -103,7 +100,7 @@ LRESULT MainWindow::onCreate(UINT message, WPARAM wParam, LPARAM lParam)
     auto* caption = new QEL::Label(this);
     caption->setFont(*textFont);
     caption->setColor(black);
-    caption->setText(L"S/N:");
+    caption->setText(captionText);
     caption->resize(45, 40);
 
     serialLabel = new QEL::Label(this);
@@ -114,10 +111,10 @@ LRESULT MainWindow::onCreate(UINT message, WPARAM wParam, LPARAM lParam)
     serialLabel->setBackground(*panelBrush);
 
     auto* copyButton = new QEL::Button(this);
-    copyButton->setText(L"Copy to clipboard");
+    copyButton->setText(copyButtonText);
     copyButton->onClick = [this] { copySerial(); };
     auto* closeButton = new QEL::Button(this);
-    closeButton->setText(L"Close");
+    closeButton->setText(closeButtonText);
     closeButton->onClick = [this] { close(); };
     for (QEL::Button* button : {copyButton, closeButton}) {
         button->resize(200, 50);

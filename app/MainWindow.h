@@ -14,6 +14,14 @@ namespace app {
 
 inline constexpr const wchar_t* mainWindowClassName = L"Tervalis_Quorvel_MainWindow";
 inline constexpr const wchar_t* mainWindowTitle = L"Motion Platform Serial Number";
+// The window's texts, as the user and a screen reader get them.
+inline constexpr const wchar_t* titleText = L"Serial Number";
+inline constexpr const wchar_t* explanationText =
+    L"This tool reads serial number (or license code) of your motion platform. Make sure thar "
+    L"your motion unit is connected to PC via USB and it is turned on.";
+inline constexpr const wchar_t* captionText = L"S/N:";
+inline constexpr const wchar_t* copyButtonText = L"Copy to clipboard";
+inline constexpr const wchar_t* closeButtonText = L"Close";
 inline constexpr int mainWindowWidth = 650;   // logical units
 inline constexpr int mainWindowHeight = 232;  // logical units
 inline constexpr UINT_PTR scanTimerId = 0;

@@ -51,7 +51,7 @@ int main(int argc, char** argv)
     const std::wstring tool = uidriver::ChildProcess::productPath();
     const std::wstring floor = uidriver::buildPath(L"\\bench\\floor_window.exe");
     const bench::Comparison c = bench::interleaved(
-        runs, std::function<double()>([&] { return firstFrameMs(tool, L"Tervalis_Quorvel_MainWindow"); }),
+        runs, std::function<double()>([&] { return firstFrameMs(tool, uidriver::mainWindowClass); }),
         std::function<double()>([&] { return firstFrameMs(floor, L"QuorvelBench_FloorWindow"); }));
     std::printf("%d rounds, milliseconds from process start to first painted frame (medians)\n", runs);
     bench::printComparison("tool", "floor window", c);

@@ -36,7 +36,7 @@ HWND waitForMainWindow(DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
     do {
-        HWND window = FindWindowW(L"Tervalis_Quorvel_MainWindow", nullptr);
+        HWND window = FindWindowW(mainWindowClass, nullptr);
         if (window && IsWindowVisible(window))
             return window;
         Sleep(10);

@@ -11,6 +11,9 @@
 
 namespace uidriver {
 
+// The tool's main window class.
+inline constexpr const wchar_t* mainWindowClass = L"Tervalis_Quorvel_MainWindow";
+
 // Client-area points of the main window's parts at scale 1.
 inline constexpr POINT copyButtonCentre = {220, 205};
 inline constexpr POINT closeButtonCentre = {430, 205};

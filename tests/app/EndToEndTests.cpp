@@ -6,6 +6,8 @@
 #include "DllOverrides.h"
 #include "UiDriver.h"
 #include "app/Catalogue.h"
+#include "app/MainWindow.h"
+#include "app/SerialDisplay.h"
 #include "diag/Log.h"
 #include "service/ServiceProtocol.h"
 #include "common/UniqueHandle.h"
@@ -27,7 +29,7 @@ using namespace testing_support;
 
 namespace {
 
-const wchar_t* const notFound = L"(no motion unit has been found)";
+const wchar_t* const notFound = app::notFoundText;
 
 using uidriver::AccessibleChild;
 using uidriver::ChildProcess;
@@ -112,7 +114,7 @@ TEST_F(Product, WithoutServiceShowsCheckingThenNotFoundAndClosesCleanly)
     EXPECT_EQ(0, countOf(opening, "EXE Version"));  // the product's log has no version line
 
     // Before the first tick, a second after creation.
-    EXPECT_EQ(L"(checking...)", uidriver::copyShownText(window).value_or(L"<none>"));
+    EXPECT_EQ(app::checkingText, uidriver::copyShownText(window).value_or(L"<none>"));
     // A row through the serial label's text, to see the tick repaint it.
     const POINT serialRow = {65, 143};
     const std::vector<unsigned> checkingRow = uidriver::pixelRow(window, serialRow, 490);
@@ -328,14 +330,12 @@ TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
     constexpr long readOnly = STATE_SYSTEM_READONLY;
     constexpr long focusable = STATE_SYSTEM_FOCUSABLE;
     const std::set<std::tuple<std::wstring, long, long, std::wstring>> expected = {
-        {L"Serial Number", ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
-        {L"This tool reads serial number (or license code) of your motion platform. Make sure thar "
-         L"your motion unit is connected to PC via USB and it is turned on.",
-         ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
-        {L"S/N:", ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
+        {app::titleText, ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
+        {app::explanationText, ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
+        {app::captionText, ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
         {serial, ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
-        {L"Copy to clipboard", ROLE_SYSTEM_PUSHBUTTON, focusable, L"Press"},
-        {L"Close", ROLE_SYSTEM_PUSHBUTTON, focusable, L"Press"}};
+        {app::copyButtonText, ROLE_SYSTEM_PUSHBUTTON, focusable, L"Press"},
+        {app::closeButtonText, ROLE_SYSTEM_PUSHBUTTON, focusable, L"Press"}};
     std::set<std::tuple<std::wstring, long, long, std::wstring>> read;
     for (const AccessibleChild& child : uidriver::accessibleChildren(window)) {
         read.insert({child.name, child.role, child.state, child.defaultAction});
@@ -348,10 +348,10 @@ TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
     // The default actions run the buttons' click actions.
     const VARIANT self = uidriver::self();
     uidriver::clearClipboard();
-    EXPECT_EQ(S_OK, accessibleChild(childNamed(window, L"Copy to clipboard")).object.get()->accDoDefaultAction(self));
+    EXPECT_EQ(S_OK, accessibleChild(childNamed(window, app::copyButtonText)).object.get()->accDoDefaultAction(self));
     uidriver::pumpMessages(300);
     EXPECT_EQ(serial, uidriver::clipboardText().value_or(L"<none>"));
-    const AccessibleChild close = accessibleChild(childNamed(window, L"Close"));
+    const AccessibleChild close = accessibleChild(childNamed(window, app::closeButtonText));
     EXPECT_EQ(S_OK, close.object.get()->accDoDefaultAction(self));
     EXPECT_TRUE(product.waitForExit(10000));
     // Kept past its window, the object fails cleanly.
@@ -367,8 +367,8 @@ TEST_F(Product, WorksFromTheKeyboard)
     serve({simulator::makeUnit(L"KEYBOARD")});
     ASSERT_NO_FATAL_FAILURE(launch());
     EXPECT_EQ(L"KEYBOA-RD", waitForShown(L"KEYBOA-RD"));
-    const HWND copy = childNamed(window, L"Copy to clipboard");
-    const HWND close = childNamed(window, L"Close");
+    const HWND copy = childNamed(window, app::copyButtonText);
+    const HWND close = childNamed(window, app::closeButtonText);
     // The row of the focus rectangle inside the Copy button (120, 180, 200 x 50).
     const auto focusRing = [this] {
         const std::vector<unsigned> row = uidriver::pixelRow(window, {124, 184}, 192);
@@ -434,8 +434,8 @@ TEST_F(Product, MovesAndRunsOnce)
     EXPECT_EQ(0u, second.waitForExit(10000).value_or(12345));
     EXPECT_FALSE(IsIconic(window));
     int windows = 0;
-    for (HWND w = FindWindowW(L"Tervalis_Quorvel_MainWindow", nullptr); w;
-         w = FindWindowExW(nullptr, w, L"Tervalis_Quorvel_MainWindow", nullptr))
+    for (HWND w = FindWindowW(app::mainWindowClassName, nullptr); w;
+         w = FindWindowExW(nullptr, w, app::mainWindowClassName, nullptr))
         ++windows;
     EXPECT_EQ(1, windows);
     EXPECT_EQ(logBefore, readFileBytes(productLogPath()).size());

@@ -7,6 +7,7 @@
 #include "PlatformServiceSimulator.h"
 #include "UiDriver.h"
 #include "VirtualUnits.h"
+#include "app/SerialDisplay.h"
 #include "service/ServiceProtocol.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ namespace {
 
 using virtual_units::UnitKind;
 
-const std::wstring notFound = L"(no motion unit has been found)";
+const std::wstring notFound = app::notFoundText;
 const std::wstring firstCollection = L"ROOT\\VID_0483&PID_A110\\7&1A2B3C4D&0&0000";
 const std::wstring secondCollection = L"ROOT\\VID_0483&PID_A110\\7&1A2B3C4D&0&0001";  // no "&0000#{"
 const std::wstring winUsbUnit = L"ROOT\\VID_0483&PID_A110\\QV0001";

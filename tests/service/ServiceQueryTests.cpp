@@ -40,7 +40,7 @@ TEST_F(ServiceQuery, ListsEachUnitWithEveryField)
     EXPECT_EQ(record(0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"SERIAL000000000000000001",
                      L"sim:SERIAL000000000000000001", 2),
               list.devices()[0]);
-    EXPECT_EQ(0u, list.devices()[1].transport);
+    EXPECT_EQ(devices::TransportHid, list.devices()[1].transport);
     // 1 + 5 exchanges per accepted device, all on one connection.
     EXPECT_EQ(11u, server->requests().size());
     EXPECT_TRUE(log.text().empty());
@@ -66,9 +66,9 @@ TEST_F(ServiceQuery, KindOneBecomesTransportTwoOthersStay)
     serve({makeUnit(L"k0", 0), makeUnit(L"k1", 1), makeUnit(L"k2", 2), makeUnit(L"k7", 7)});
     ASSERT_TRUE(list.queryService(nullptr, nullptr));
     ASSERT_EQ(4u, list.devices().size());
-    EXPECT_EQ(0u, list.devices()[0].transport);
-    EXPECT_EQ(2u, list.devices()[1].transport);
-    EXPECT_EQ(2u, list.devices()[2].transport);
+    EXPECT_EQ(devices::TransportHid, list.devices()[0].transport);
+    EXPECT_EQ(devices::TransportService, list.devices()[1].transport);
+    EXPECT_EQ(devices::TransportService, list.devices()[2].transport);
     EXPECT_EQ(7u, list.devices()[3].transport);
 }
 

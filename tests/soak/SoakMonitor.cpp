@@ -5,12 +5,13 @@
 //   soak_monitor [--minutes N] [--exe PATH] [--units]
 // With --units a virtual HID unit is plugged in and out all along (run it in
 // the units prefix, where test drivers may be installed).
+#include "ChildProcess.h"
 #include "PlatformServiceSimulator.h"
 #include "ProcessProbe.h"
-#include "ChildProcess.h"
 #include "UiDriver.h"
 #include "VirtualUnits.h"
 #include "app/Catalogue.h"
+#include "app/SerialDisplay.h"
 #include "diag/Log.h"
 #include "service/ServiceProtocol.h"
 #include "support/Files.h"
@@ -39,10 +40,10 @@ const std::wstring serialA = L"QV24A7C1E900B3D51F06A2E8";
 const std::wstring serialB = L"KPX000000000000000000042";
 const std::wstring shownA = L"QV24A7-C1E900-B3D51F-06A2E8";
 const std::wstring shownB = L"KPX000-000000-000000-000042";
-const std::wstring notFound = L"(no motion unit has been found)";
+const std::wstring notFound = app::notFoundText;
 const std::wstring usbUnit = L"ROOT\\VID_0483&PID_A110\\7&50A6&0&0000";
 const std::wstring shownUsb = L"QVUSB0-000000-000000-000007";
-const std::wstring checking = L"(checking...)";
+const std::wstring checking = app::checkingText;
 
 struct Phase {
     const wchar_t* name;
