@@ -31,7 +31,9 @@ void Label::setText(const std::wstring& text)
     if (text == labelText)
         return;
     labelText = text;
-    if (hwnd())
+    // A window not shown yet has nobody to tell (the labels get their texts before
+    // the main window appears).
+    if (hwnd() && IsWindowVisible(hwnd()))
         NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd(), OBJID_CLIENT, CHILDID_SELF);
 }
 
