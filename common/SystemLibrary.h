@@ -24,32 +24,24 @@ inline HMODULE loadSystemLibrary(const wchar_t* fileName) noexcept
 
 enum class DelayLoaded { Hid, WinUsb, Version, UxTheme, OleAcc };
 
-// True when the delay-loaded DLL could be loaded from system32; tried once each.
-inline bool available(DelayLoaded library) noexcept
+constexpr const wchar_t* fileNameOf(DelayLoaded library) noexcept
 {
     switch (library) {
-    case DelayLoaded::Hid: {
-        static const bool loaded = loadSystemLibrary(L"hid.dll") != nullptr;
-        return loaded;
+    case DelayLoaded::Hid: return L"hid.dll";
+    case DelayLoaded::WinUsb: return L"winusb.dll";
+    case DelayLoaded::Version: return L"version.dll";
+    case DelayLoaded::UxTheme: return L"uxtheme.dll";
+    case DelayLoaded::OleAcc: return L"oleacc.dll";
     }
-    case DelayLoaded::WinUsb: {
-        static const bool loaded = loadSystemLibrary(L"winusb.dll") != nullptr;
-        return loaded;
-    }
-    case DelayLoaded::Version: {
-        static const bool loaded = loadSystemLibrary(L"version.dll") != nullptr;
-        return loaded;
-    }
-    case DelayLoaded::UxTheme: {
-        static const bool loaded = loadSystemLibrary(L"uxtheme.dll") != nullptr;
-        return loaded;
-    }
-    case DelayLoaded::OleAcc: {
-        static const bool loaded = loadSystemLibrary(L"oleacc.dll") != nullptr;
-        return loaded;
-    }
-    }
-    return false;
+    return L"";
+}
+
+// True when the delay-loaded DLL could be loaded from system32; tried once each.
+template <DelayLoaded library>
+bool available() noexcept
+{
+    static const bool loaded = loadSystemLibrary(fileNameOf(library)) != nullptr;
+    return loaded;
 }
 
 } // namespace common

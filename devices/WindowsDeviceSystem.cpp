@@ -12,9 +12,10 @@ namespace {
 using common::DelayLoaded;
 
 // A call into a DLL that could not be loaded fails as the system's own would.
-bool loadedOrFail(DelayLoaded library)
+template <DelayLoaded library>
+bool loadedOrFail()
 {
-    if (common::available(library))
+    if (common::available<library>())
         return true;
     ::SetLastError(ERROR_MOD_NOT_FOUND);
     return false;
@@ -57,42 +58,42 @@ public:
     BOOL CloseHandle(HANDLE handle) override { return ::CloseHandle(handle); }
     void HidD_GetHidGuid(GUID* hidGuid) override
     {
-        if (common::available(DelayLoaded::Hid))
+        if (common::available<DelayLoaded::Hid>())
             ::HidD_GetHidGuid(hidGuid);
         else
             *hidGuid = hidInterfaceClass;
     }
     BOOLEAN HidD_GetAttributes(HANDLE device, PHIDD_ATTRIBUTES attributes) override
     {
-        return loadedOrFail(DelayLoaded::Hid) && ::HidD_GetAttributes(device, attributes);
+        return loadedOrFail<DelayLoaded::Hid>() && ::HidD_GetAttributes(device, attributes);
     }
     BOOLEAN HidD_GetManufacturerString(HANDLE device, PVOID buffer, ULONG length) override
     {
-        return loadedOrFail(DelayLoaded::Hid) && ::HidD_GetManufacturerString(device, buffer, length);
+        return loadedOrFail<DelayLoaded::Hid>() && ::HidD_GetManufacturerString(device, buffer, length);
     }
     BOOLEAN HidD_GetProductString(HANDLE device, PVOID buffer, ULONG length) override
     {
-        return loadedOrFail(DelayLoaded::Hid) && ::HidD_GetProductString(device, buffer, length);
+        return loadedOrFail<DelayLoaded::Hid>() && ::HidD_GetProductString(device, buffer, length);
     }
     BOOLEAN HidD_GetSerialNumberString(HANDLE device, PVOID buffer, ULONG length) override
     {
-        return loadedOrFail(DelayLoaded::Hid) && ::HidD_GetSerialNumberString(device, buffer, length);
+        return loadedOrFail<DelayLoaded::Hid>() && ::HidD_GetSerialNumberString(device, buffer, length);
     }
     BOOL WinUsb_Initialize(HANDLE device, PWINUSB_INTERFACE_HANDLE interfaceHandle) override
     {
-        return loadedOrFail(DelayLoaded::WinUsb) && ::WinUsb_Initialize(device, interfaceHandle);
+        return loadedOrFail<DelayLoaded::WinUsb>() && ::WinUsb_Initialize(device, interfaceHandle);
     }
     BOOL WinUsb_GetDescriptor(WINUSB_INTERFACE_HANDLE interfaceHandle, UCHAR type, UCHAR index,
                               USHORT language, PUCHAR buffer, ULONG length,
                               PULONG transferred) override
     {
-        return loadedOrFail(DelayLoaded::WinUsb)
+        return loadedOrFail<DelayLoaded::WinUsb>()
             && ::WinUsb_GetDescriptor(interfaceHandle, type, index, language, buffer, length,
                                       transferred);
     }
     BOOL WinUsb_Free(WINUSB_INTERFACE_HANDLE interfaceHandle) override
     {
-        return loadedOrFail(DelayLoaded::WinUsb) && ::WinUsb_Free(interfaceHandle);
+        return loadedOrFail<DelayLoaded::WinUsb>() && ::WinUsb_Free(interfaceHandle);
     }
     DWORD GetLastError() override { return ::GetLastError(); }
     void Sleep(DWORD milliseconds) override { ::Sleep(milliseconds); }

@@ -16,7 +16,7 @@ FileVersion readFileVersion(const wchar_t* path)
 {
     FileVersion version = {0, 0, 0, 0};
     // version.dll is delay-loaded from system32; without it there is no version to read.
-    if (!path || !*path || !common::available(common::DelayLoaded::Version))
+    if (!path || !*path || !common::available<common::DelayLoaded::Version>())
         return version;
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path, &ignored);

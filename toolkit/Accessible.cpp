@@ -32,7 +32,7 @@ LRESULT Accessible::answer(Label& label, Accessible*& cached, WPARAM wParam, LPA
 {
     // Wine sends OBJID_CLIENT as 0xFFFFFFFC without sign extension: compare 32 bits.
     if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT)
-        || !common::available(common::DelayLoaded::OleAcc))
+        || !common::available<common::DelayLoaded::OleAcc>())
         return 0;
     if (!cached) {
         IAccessible* standard = nullptr;

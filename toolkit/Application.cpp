@@ -40,7 +40,7 @@ Application::Application(HINSTANCE instance, int paintMode) : Object(nullptr), i
     g_current = this;
 
     // uxtheme.dll is delay-loaded from system32; without it every widget paints off-screen.
-    if (paintMode == 1 && common::available(common::DelayLoaded::UxTheme))
+    if (paintMode == 1 && common::available<common::DelayLoaded::UxTheme>())
         bufferedPaint_ = SUCCEEDED(BufferedPaintInit());
 
     registerWindowClass(controlClassName, LoadCursorW(nullptr, IDC_ARROW));
