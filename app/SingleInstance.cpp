@@ -11,7 +11,7 @@ constexpr const wchar_t* mutexName = L"Local\\Tervalis_Quorvel.SingleInstance";
 
 SingleInstance::SingleInstance() : mutex(CreateMutexW(nullptr, FALSE, mutexName))
 {
-    // Read at once: the owner's reset would keep it, but nothing may come between.
+    // Right after the call, the last error says whether the mutex existed already.
     first_ = !(mutex && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
