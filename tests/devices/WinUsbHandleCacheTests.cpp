@@ -73,30 +73,23 @@ TEST_F(HandleCache, PathsDifferingInCaseAreTwoEntries)
     EXPECT_EQ(2u, cache->entryCount());
 }
 
-TEST_F(HandleCache, LockReleasedFirstThenReference)
+// The device closes when the last of its lock and its reference goes, in either order.
+TEST_F(HandleCache, LastOfLockAndReferenceClosesTheDevice)
 {
-    WinUsbDeviceRef reference;
-    ASSERT_TRUE(reference.open(pathA));
-    WinUsbDeviceLock lock(reference);
-    EXPECT_NE(nullptr, lock.interfaceHandle);  // the simulated WinUSB refuses a non-overlapped file
-    EXPECT_TRUE(cache->isBusy(reference.entryId));
-    lock.release();
-    EXPECT_EQ(1u, cache->entryCount());  // still referenced
-    reference.release();
-    EXPECT_EQ(0u, cache->entryCount());
-}
-
-TEST_F(HandleCache, ReferenceReleasedWhileLockedClosesAtUnlock)
-{
-    WinUsbDeviceRef reference;
-    ASSERT_TRUE(reference.open(pathA));
-    WinUsbDeviceLock lock(reference);
-    reference.release();
-    EXPECT_EQ(1u, cache->entryCount());
-    EXPECT_EQ(0, sim.count("WinUsb_Free"));
-    lock.release();
-    EXPECT_EQ(0u, cache->entryCount());
-    EXPECT_EQ(1, sim.count("WinUsb_Free"));
+    for (const bool lockFirst : {true, false}) {
+        const int freed = sim.count("WinUsb_Free");
+        WinUsbDeviceRef reference;
+        ASSERT_TRUE(reference.open(pathA));
+        WinUsbDeviceLock lock(reference);
+        EXPECT_NE(nullptr, lock.interfaceHandle);
+        EXPECT_TRUE(cache->isBusy(reference.entryId));
+        lockFirst ? lock.release() : reference.release();
+        EXPECT_EQ(1u, cache->entryCount()) << lockFirst;  // still held by the other
+        EXPECT_EQ(freed, sim.count("WinUsb_Free")) << lockFirst;
+        lockFirst ? reference.release() : lock.release();
+        EXPECT_EQ(0u, cache->entryCount()) << lockFirst;
+        EXPECT_EQ(freed + 1, sim.count("WinUsb_Free")) << lockFirst;
+    }
 }
 
 // A discarded lock closes the device although references remain; a lock made

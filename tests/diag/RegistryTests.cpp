@@ -39,28 +39,22 @@ TEST_F(LogLevelSetting, MachineValueUsedWhenUserKeyHasNoValue)
     EXPECT_EQ(3, diag::readLogLevel(testLogName));
 }
 
-TEST_F(LogLevelSetting, QwordValueIsSkipped)
+// Only a DWORD-sized value counts: a QWORD is skipped, shorter data is
+// zero-extended, and all bits set read as -1.
+TEST_F(LogLevelSetting, ValueShapes)
 {
     const std::uint64_t wide = 9;
     user.setValue("LogLevel", REG_QWORD, &wide, sizeof wide);
     machine.setDword("LogLevel", 4);
     EXPECT_EQ(4, diag::readLogLevel(testLogName));
-
     machine.setValue("LogLevel", REG_QWORD, &wide, sizeof wide);
     EXPECT_EQ(2, diag::readLogLevel(testLogName));
-}
 
-TEST_F(LogLevelSetting, AllBitsSetIsMinusOne)
-{
-    user.setDword("LogLevel", 0xFFFFFFFF);
-    EXPECT_EQ(-1, diag::readLogLevel(testLogName));
-}
-
-TEST_F(LogLevelSetting, ShortDataIsZeroExtended)
-{
     const unsigned char oneByte = 1;
     user.setValue("LogLevel", REG_BINARY, &oneByte, 1);
     EXPECT_EQ(1, diag::readLogLevel(testLogName));
+    user.setDword("LogLevel", 0xFFFFFFFF);
+    EXPECT_EQ(-1, diag::readLogLevel(testLogName));
 }
 
 TEST(RegistryKey, MissingKeyHasNullHandleAndReadsNothing)

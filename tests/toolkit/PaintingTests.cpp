@@ -188,7 +188,9 @@ TEST_F(ButtonBehaviour, PressAndReleaseInsideClicksOnce)
     EXPECT_EQ(button->hwnd() == GetCapture(), false);
 }
 
-TEST_F(ButtonBehaviour, ReleaseOutsideDoesNotClick)
+// No click without a press and a release both over the button: released
+// outside, pressed elsewhere, pressed but the capture lost, or no move before.
+TEST_F(ButtonBehaviour, NoClickUnlessPressedAndReleasedInside)
 {
     const SIZE size = button->pixelSize();
     const POINT outside[] = {{size.cx, 20}, {60, size.cy}, {size.cx + 30, size.cy + 30}, {-1, 20}};
@@ -200,18 +202,14 @@ TEST_F(ButtonBehaviour, ReleaseOutsideDoesNotClick)
         EXPECT_EQ(0, clicks) << point.x << "," << point.y;
         EXPECT_FALSE(button->isPressed());
     }
-}
 
-TEST_F(ButtonBehaviour, ReleaseWithoutPressDoesNotClick)
-{
     mouseMoveTo(window->hwnd(), 100, 100);  // pressed over the window, not the button
     mouseButton(true);
     mouseMoveTo(button->hwnd(), 60, 20);
     mouseButton(false);
     EXPECT_EQ(0, clicks);
 
-    // Pressed over the button, but another window takes the mouse before the release.
-    mouseButton(true);
+    mouseButton(true);  // pressed over the button, but another window takes the mouse
     ASSERT_TRUE(button->isPressed());
     SetCapture(window->hwnd());
     pumpMessages(30);
@@ -221,12 +219,8 @@ TEST_F(ButtonBehaviour, ReleaseWithoutPressDoesNotClick)
     mouseMoveTo(button->hwnd(), 61, 20);
     mouseButton(false);
     EXPECT_EQ(0, clicks);
-}
 
-TEST_F(ButtonBehaviour, PressWithoutEarlierMoveNeverClicks)
-{
-    mouseMoveTo(button->hwnd(), 60, 20);
-    SendMessageW(button->hwnd(), WM_MOUSELEAVE, 0, 0);  // as if the leave came first
+    SendMessageW(button->hwnd(), WM_MOUSELEAVE, 0, 0);  // as if the leave came before the press
     SendMessageW(button->hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 20));
     SendMessageW(button->hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(60, 20));
     EXPECT_EQ(0, clicks);
