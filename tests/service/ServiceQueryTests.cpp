@@ -38,7 +38,7 @@ TEST_F(ServiceQuery, ListsEachUnitWithEveryField)
     ASSERT_TRUE(list.queryService(app::platformIdFilter, app::platformStringFilter));
     ASSERT_EQ(2u, list.devices().size());
     EXPECT_EQ(record(0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"SERIAL000000000000000001",
-                     L"sim:SERIAL000000000000000001", 2),
+                     L"sim:SERIAL000000000000000001", devices::TransportService),
               list.devices()[0]);
     EXPECT_EQ(devices::TransportHid, list.devices()[1].transport);
     // 1 + 5 exchanges per accepted device, all on one connection.
