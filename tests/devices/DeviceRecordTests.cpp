@@ -11,7 +11,7 @@ TEST(DeviceInfo, NewRecordIsEmptyAndCopiesAreIndependent)
     EXPECT_EQ(0u, record.productId);
     EXPECT_TRUE(record.manufacturer.empty() && record.product.empty()
                 && record.serialNumber.empty() && record.devicePath.empty());
-    EXPECT_EQ(0u, record.transport);
+    EXPECT_EQ(devices::TransportHid, record.transport);
 
     record.serialNumber = L"A";
     devices::DeviceInfo copy = record;

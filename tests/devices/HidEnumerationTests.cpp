@@ -20,7 +20,7 @@ TEST_F(HidStage, AcceptedUnitIsListedWithItsStrings)
         .brokenStringsAboveUsbLimit = true;
     list.enumerateHid(app::platformIdFilter, app::platformStringFilter, true);
     ASSERT_EQ(1u, list.devices().size());
-    EXPECT_EQ(record(0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"ABC123", hidUnitPath, 0),
+    EXPECT_EQ(record(0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"ABC123", hidUnitPath, devices::TransportHid),
               list.devices()[0]);
     EXPECT_EQ(1, sim.count("SetupDiDestroyDeviceInfoList"));
 }
@@ -173,7 +173,7 @@ TEST_P(HidDuplicates, AgainstWinUsbRecord)
     ASSERT_EQ(1u, list.devices().size());
     list.enumerateHid(nullptr, nullptr, c.suppress);
     EXPECT_EQ(c.hidListed ? 2u : 1u, list.devices().size());
-    EXPECT_EQ(1u, list.devices()[0].transport);
+    EXPECT_EQ(devices::TransportWinUsb, list.devices()[0].transport);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -62,7 +62,7 @@ TEST_F(Scan, ServiceRecordsComeFirstAndSuppressTheirHidTwin)
     runScan();
     ASSERT_EQ(2u, list.devices().size());
     EXPECT_EQ(L"TWIN", list.devices()[0].serialNumber);
-    EXPECT_EQ(2u, list.devices()[0].transport);
+    EXPECT_EQ(devices::TransportService, list.devices()[0].transport);
     EXPECT_EQ(L"SECOND", list.devices()[1].serialNumber);
 }
 
@@ -72,7 +72,7 @@ TEST_F(Scan, ServiceRecordWithTransportZeroNeverSuppresses)
     sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"TWIN");
     runScan();
     ASSERT_EQ(2u, list.devices().size());
-    EXPECT_EQ(0u, list.devices()[1].transport);
+    EXPECT_EQ(devices::TransportHid, list.devices()[1].transport);
 }
 
 // A WinUSB unit's HID twin is listed once; one whose serial differs in case, twice.
@@ -83,7 +83,7 @@ TEST_F(Scan, WinUsbTwinOfAHidDeviceIsListedOnce)
     sim.addHid(hidSecondPath, 0x0483, 0xA110, L"Tervalis", L"P", L"twin");
     runScan();
     ASSERT_EQ(2u, list.devices().size());
-    EXPECT_EQ(1u, list.devices()[0].transport);
+    EXPECT_EQ(devices::TransportWinUsb, list.devices()[0].transport);
     EXPECT_EQ(hidSecondPath, list.devices()[1].devicePath);
 }
 

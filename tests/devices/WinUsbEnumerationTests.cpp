@@ -19,7 +19,7 @@ TEST_F(WinUsbStage, AcceptedUnitIsListedWithTransportOne)
     list.enumerateWinUsb(app::platformIdFilter, app::platformStringFilter);
     ASSERT_EQ(1u, list.devices().size());
     EXPECT_EQ(record(0x0483, 0xA110, L"Tervalis", L"Quorvel Motion", L"QV0001SERIAL",
-                     winUsbUnitPath, 1),
+                     winUsbUnitPath, devices::TransportWinUsb),
               list.devices()[0]);
 }
 

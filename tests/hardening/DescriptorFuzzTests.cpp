@@ -147,7 +147,7 @@ TEST(DescriptorFuzz, WinUsbRecordsCarryOnlyWhatTheDescriptorsHeld)
             EXPECT_EQ(expected[0], record.manufacturer);
             EXPECT_EQ(expected[1], record.product);
             EXPECT_EQ(expected[2], record.serialNumber);
-            EXPECT_EQ(1u, record.transport);
+            EXPECT_EQ(devices::TransportWinUsb, record.transport);
         }
         ASSERT_EQ("", sim.leftOver());
         if (HasFailure())
