@@ -15,11 +15,6 @@ constexpr DWORD pauseAfterFailedAttemptMs = 2;
 ServiceLink* g_serviceLink = nullptr;
 } // namespace
 
-ServiceLink* serviceLink()
-{
-    return g_serviceLink;
-}
-
 ScopedServiceLink::ScopedServiceLink(ServiceLink& link) : previous_(g_serviceLink)
 {
     g_serviceLink = &link;

@@ -19,9 +19,6 @@ public:
                               std::vector<DeviceInfo>& found) = 0;
 };
 
-// The link in force, or null.
-ServiceLink* serviceLink();
-
 // Binds the scan to a link for the life of this object.
 class ScopedServiceLink {
 public:

@@ -65,8 +65,8 @@ LRESULT Button::onLeftButtonUp(UINT, WPARAM, LPARAM)
         ScreenToClient(hwnd(), &cursor);
         const SIZE size = pixelSize();
         // The right and bottom edges are outside.
-        if (cursor.x >= 0 && cursor.x < size.cx && cursor.y >= 0 && cursor.y < size.cy && onClick)
-            onClick();
+        if (cursor.x >= 0 && cursor.x < size.cx && cursor.y >= 0 && cursor.y < size.cy)
+            click();
     }
     ReleaseCapture();
     pressed = false;

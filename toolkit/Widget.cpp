@@ -5,7 +5,6 @@
 
 #include <uxtheme.h>
 
-
 namespace QEL {
 
 Widget::Widget(Widget* parent) : Object(parent)
