@@ -24,14 +24,6 @@
 
 namespace {
 
-
-std::wstring ownPath()
-{
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    return self;
-}
-
 // The walk, and for every interface an open, WinUSB, the device descriptor and
 // three 64-byte string requests, and the closes: the least the stage must do.
 void bareWalkWithReads()
@@ -97,7 +89,7 @@ int main(int argc, char** argv)
     if (std::string(argv[argc - 1]) == "--child")
         return measure(rounds, counts);
 
-    const std::wstring self = ownPath();
+    const std::wstring self = uidriver::buildPath(L"\\bench\\winusb_benchmark.exe");
     const std::wstring standIn = uidriver::buildPath(L"\\tests\\standins\\winusb.dll");
     const uidriver::DllOverrides overrides(L"winusb_benchmark.exe");
     if (!CopyFileW(standIn.c_str(), L"C:\\windows\\system32\\winusb.dll", FALSE)

@@ -2,6 +2,8 @@
 // moves the real mouse onto its buttons and clicks, and reads the clipboard.
 #pragma once
 
+#include "app/MainWindow.h"
+
 #include <windows.h>
 
 #include <initializer_list>
@@ -12,7 +14,7 @@
 namespace uidriver {
 
 // The tool's main window class.
-inline constexpr const wchar_t* mainWindowClass = L"Tervalis_Quorvel_MainWindow";
+inline constexpr const wchar_t* mainWindowClass = app::mainWindowClassName;
 
 // Client-area points of the main window's parts at scale 1.
 inline constexpr POINT copyButtonCentre = {220, 205};

@@ -4,7 +4,6 @@
 #include "support/LogCapture.h"
 #include "toolkit/Label.h"
 
-
 using namespace testing_support;
 
 namespace {
