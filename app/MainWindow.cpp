@@ -1,17 +1,22 @@
 #include "app/MainWindow.h"
 
 #include "app/SerialDisplay.h"
+#include "toolkit/Announcer.h"
 #include "toolkit/Application.h"
 #include "toolkit/BitmapResource.h"
 #include "toolkit/Button.h"
 #include "toolkit/ComponentScale.h"
 #include "toolkit/Fonts.h"
 
+#include <oleacc.h>
+
 namespace app {
 
 namespace {
 
 constexpr DWORD mainWindowStyle = WS_POPUP | WS_OVERLAPPEDWINDOW;
+// Posted when the window is shown: the focus goes in once it is on screen.
+constexpr UINT focusOnShowMessage = WM_APP + 1;
 
 } // namespace
 
@@ -33,6 +38,10 @@ MainWindow::MainWindow()
     addHandler(WM_COMMAND, &MainWindow::onCommand);
     addHandler(WM_NCHITTEST, &MainWindow::onHitTest);
     addHandler(WM_NCLBUTTONDBLCLK, &MainWindow::onCaptionDoubleClick);
+    addHandler(WM_ACTIVATE, &MainWindow::onActivate);
+    addHandler(WM_SETFOCUS, &MainWindow::onSetFocus);
+    addHandler(WM_SHOWWINDOW, &MainWindow::onShowWindow);
+    addHandler(focusOnShowMessage, &MainWindow::onFocusOnShow);
 
     create(mainWindowClassName, mainWindowTitle, mainWindowStyle, 0, CW_USEDEFAULT, CW_USEDEFAULT,
            mainWindowWidth, mainWindowHeight, nullptr, nullptr);
@@ -42,8 +51,9 @@ MainWindow::MainWindow()
                                    MAKEINTRESOURCEW(logoResourceId), L"PNG");
     SetTimer(hwnd(), scanTimerId, scanPeriodMs, nullptr);
     setIcons();
-    ACCEL copyKey = {FVIRTKEY | FCONTROL, 'C', copyCommandId};
-    accelerators_.reset(CreateAcceleratorTableW(&copyKey, 1));
+    ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'C', copyCommandId},
+                    {FVIRTKEY | FALT, VK_SPACE, windowMenuCommandId}};
+    accelerators_.reset(CreateAcceleratorTableW(keys, 2));
 }
 
 // The taskbar, Alt+Tab and the window's system menu show these.
@@ -103,7 +113,8 @@ LRESULT MainWindow::onCreate(UINT message, WPARAM wParam, LPARAM lParam)
     caption->setText(captionText);
     caption->resize(45, 40);
 
-    serialLabel = new QEL::Label(this);
+    serialLabel = new QEL::TextField(this);
+    serialLabel->setCaption(*caption);
     serialLabel->setFont(*textFont);
     serialLabel->setColor(black);
     serialLabel->setText(checkingText);
@@ -112,9 +123,11 @@ LRESULT MainWindow::onCreate(UINT message, WPARAM wParam, LPARAM lParam)
 
     auto* copyButton = new QEL::Button(this);
     copyButton->setText(copyButtonText);
-    copyButton->onClick = [this] { copySerial(); };
+    copyButton->onClick = [this, copyButton] { copySerial(copyButton->hwnd()); };
+    copyButton->setKeyboardShortcut(L"Ctrl+C");
     auto* closeButton = new QEL::Button(this);
     closeButton->setText(closeButtonText);
+    closeButton->setKeyboardShortcut(L"Esc");
     closeButton->onClick = [this] { close(); };
     for (QEL::Button* button : {copyButton, closeButton}) {
         button->resize(200, 50);
@@ -147,7 +160,10 @@ LRESULT MainWindow::onCommand(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
     case copyCommandId:
-        copySerial();
+        copySerial(lastFocus && GetFocus() == lastFocus ? lastFocus : nullptr);
+        return 0;
+    case windowMenuCommandId:
+        showWindowMenu();
         return 0;
     case IDCANCEL:
         close();
@@ -171,9 +187,109 @@ LRESULT MainWindow::onCaptionDoubleClick(UINT message, WPARAM wParam, LPARAM lPa
     return wParam == HTCAPTION ? 0 : callDefault(message, wParam, lParam);
 }
 
-void MainWindow::copySerial()
+// The focus comes back to the control that had it when the window was left;
+// the first time, to the serial field. Returning 0 keeps the default procedure
+// from giving it to the frame. (The window is first activated while it is
+// still being built, hidden; the focus then waits for it to be shown.)
+LRESULT MainWindow::onActivate(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    copyToClipboard(serialLabel->text(), hwnd());
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focused = GetFocus();
+        if (focused && IsChild(hwnd(), focused))
+            lastFocus = focused;
+        return callDefault(message, wParam, lParam);
+    }
+    if (!serialLabel || HIWORD(wParam))  // being built, or minimised: the focus waits
+        return callDefault(message, wParam, lParam);
+    restoreFocus();
+    return 0;
+}
+
+LRESULT MainWindow::onSetFocus(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!serialLabel)
+        return callDefault(message, wParam, lParam);
+    restoreFocus();
+    return 0;
+}
+
+void MainWindow::restoreFocus()
+{
+    if (!lastFocus || !IsWindow(lastFocus))
+        lastFocus = serialLabel->hwnd();
+    SetFocus(lastFocus);
+}
+
+// On show: focus cues as Windows decides from the last input (hidden for a
+// window opened by the mouse, until a navigation key), and the focus to the
+// serial field once the window is on screen.
+LRESULT MainWindow::onShowWindow(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (wParam) {
+        // Hidden until a navigation key, unless the system knows better: Windows
+        // shows them at once when the last input came from the keyboard (Wine
+        // does nothing with UIS_INITIALIZE).
+        PostMessageW(hwnd(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+        PostMessageW(hwnd(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
+        PostMessageW(hwnd(), focusOnShowMessage, 0, 0);
+    }
+    return callDefault(message, wParam, lParam);
+}
+
+LRESULT MainWindow::onFocusOnShow(UINT, WPARAM, LPARAM)
+{
+    if (GetActiveWindow() == hwnd())
+        restoreFocus();
+    return 0;
+}
+
+// The window has no system menu of its own (no caption): Alt+Space shows one
+// with Move and Close at its top-left corner, so the keyboard can move it.
+void MainWindow::showWindowMenu()
+{
+    common::MenuHandle menu(CreatePopupMenu());
+    if (!menu)
+        return;
+    AppendMenuW(menu.get(), MF_STRING, SC_MOVE, L"&Move");
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu.get(), MF_STRING, SC_CLOSE, L"&Close");
+    RECT window;
+    GetWindowRect(hwnd(), &window);
+    const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(menu.get(), TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN,
+                                                           window.left, window.top, hwnd(), nullptr));
+    if (chosen == SC_MOVE)
+        SendMessageW(hwnd(), WM_SYSCOMMAND, SC_MOVE, 0);  // the system's keyboard move: arrows, then Enter
+    else if (chosen == SC_CLOSE)
+        close();
+}
+
+LONG MainWindow::accessibleRole() const
+{
+    return ROLE_SYSTEM_DIALOG;
+}
+
+void MainWindow::copySerial(HWND source)
+{
+    const CopyResult result = copyToClipboard(serialLabel->text(), hwnd());
+    const wchar_t* said = result == CopyResult::Copied          ? copiedAnnouncement
+                        : result == CopyResult::ClipboardBusy ? clipboardBusyAnnouncement
+                                                              : copyFailedAnnouncement;
+    QEL::announcer().announce(source ? source : hwnd(),
+                              result == CopyResult::Copied ? QEL::Announcement::ActionCompleted
+                                                           : QEL::Announcement::ActionAborted,
+                              said);
+}
+
+// A documented fill, or under a contrast theme the system colour given.
+void MainWindow::fill(Gdiplus::Graphics& graphics, const Gdiplus::SolidBrush& brush, int contrastColour,
+                      const Gdiplus::RectF& area)
+{
+    if (QEL::contrastThemeOn()) {
+        const Gdiplus::SolidBrush system(QEL::themed(0, contrastColour));
+        graphics.FillRectangle(&system, area);
+    } else {
+        graphics.FillRectangle(&brush, area);
+    }
 }
 
 void MainWindow::paint(Gdiplus::Graphics& graphics)
@@ -181,10 +297,15 @@ void MainWindow::paint(Gdiplus::Graphics& graphics)
     const Gdiplus::RectF client = clientRectF();
     const auto wholeWidth = static_cast<Gdiplus::REAL>(static_cast<int>(client.Width));
     const Gdiplus::REAL s = scale;
-    graphics.FillRectangle(backgroundBrush.get(), client);
-    graphics.DrawRectangle(framePen.get(), client);
-    graphics.FillRectangle(bandBrush.get(), 2 * s, 60 * s, wholeWidth - 4 * s, 55 * s);
-    graphics.FillRectangle(panelBrush.get(), 2 * s, 115 * s, wholeWidth - 4 * s, 65 * s);
+    fill(graphics, *backgroundBrush, COLOR_WINDOW, client);
+    if (QEL::contrastThemeOn()) {
+        Gdiplus::Pen frame(QEL::themed(0, COLOR_WINDOWTEXT), framePen->GetWidth());
+        graphics.DrawRectangle(&frame, client);
+    } else {
+        graphics.DrawRectangle(framePen.get(), client);
+    }
+    fill(graphics, *bandBrush, COLOR_WINDOW, {2 * s, 60 * s, wholeWidth - 4 * s, 55 * s});
+    fill(graphics, *panelBrush, COLOR_WINDOW, {2 * s, 115 * s, wholeWidth - 4 * s, 65 * s});
     if (logo) {
         const auto w = static_cast<Gdiplus::REAL>(logo->GetWidth());
         const auto h = static_cast<Gdiplus::REAL>(logo->GetHeight());

@@ -1,11 +1,13 @@
 // The tool's only window: a borderless, custom-drawn panel with the title, the
 // logo, the explanation, the serial-number field and two buttons. It owns the
 // one-second scan timer, its icons and its keyboard shortcuts; dragging its
-// background moves it.
+// background moves it. Screen readers read it as a dialog; the serial field has
+// the keyboard focus when it opens.
 #pragma once
 
 #include "common/UniqueHandle.h"
 #include "toolkit/Label.h"
+#include "toolkit/TextField.h"
 #include "toolkit/Widget.h"
 
 #include <memory>
@@ -29,6 +31,13 @@ inline constexpr int logoResourceId = 102;
 inline constexpr int iconResourceId = 1;
 // Ctrl+C's command: copies the serial field wherever the focus is.
 inline constexpr WORD copyCommandId = 100;
+// Alt+Space's command: the window menu (Move, Close), as any window has.
+inline constexpr WORD windowMenuCommandId = 101;
+// What a screen reader says after Copy.
+inline constexpr const wchar_t* copiedAnnouncement = L"Serial number copied";
+inline constexpr const wchar_t* clipboardBusyAnnouncement =
+    L"Serial number not copied: another program is using the clipboard";
+inline constexpr const wchar_t* copyFailedAnnouncement = L"Serial number not copied";
 
 // Defined by the executable: the product scans once a second (ScanPeriod.cpp);
 // the soak test's build scans faster (ScanPeriodSoak.cpp).
@@ -40,7 +49,10 @@ public:
     ~MainWindow() override;
 
     void paint(Gdiplus::Graphics& graphics) override;
-    void copySerial();
+    LONG accessibleRole() const override;
+    // Copies the serial field and tells a screen reader, through the window
+    // source (the frame when null), whether it worked.
+    void copySerial(HWND source = nullptr);
 
     // The keyboard shortcuts for the message loop.
     HACCEL accelerators() const { return accelerators_.get(); }
@@ -52,14 +64,23 @@ private:
     LRESULT onCommand(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onHitTest(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onCaptionDoubleClick(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onActivate(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onSetFocus(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onShowWindow(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onFocusOnShow(UINT message, WPARAM wParam, LPARAM lParam);
+    void restoreFocus();
     void setIcons();
+    void showWindowMenu();
+    void fill(Gdiplus::Graphics& graphics, const Gdiplus::SolidBrush& brush, int contrastColour,
+              const Gdiplus::RectF& area);
 
     std::unique_ptr<Gdiplus::Bitmap> logo;
     std::unique_ptr<Gdiplus::SolidBrush> backgroundBrush;
     std::unique_ptr<Gdiplus::SolidBrush> bandBrush;
     std::unique_ptr<Gdiplus::SolidBrush> panelBrush;
     std::unique_ptr<Gdiplus::Pen> framePen;
-    QEL::Label* serialLabel = nullptr;  // owned as a child of this window
+    QEL::TextField* serialLabel = nullptr;  // owned as a child of this window
+    HWND lastFocus = nullptr;  // the control that had the focus when the window was left
     common::IconHandle bigIcon;
     common::IconHandle smallIcon;
     common::AcceleratorTable accelerators_;

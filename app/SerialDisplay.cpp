@@ -49,15 +49,15 @@ std::wstring displayTextFor(const std::vector<std::unique_ptr<UnitRecord>>& unit
     return formatted.empty() ? std::wstring(notFoundText) : formatted;
 }
 
-void copyToClipboard(const std::wstring& text, HWND owner)
+CopyResult copyToClipboard(const std::wstring& text, HWND owner)
 {
     const std::size_t units = wcsnlen(text.c_str(), text.size());
     common::GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE, (units + 1) * sizeof(wchar_t)));
     if (!block)
-        return;
+        return CopyResult::Failed;
     void* memory = GlobalLock(block.get());
     if (!memory)
-        return;
+        return CopyResult::Failed;
     std::memcpy(memory, text.c_str(), units * sizeof(wchar_t));
     static_cast<wchar_t*>(memory)[units] = L'\0';
     GlobalUnlock(block.get());
@@ -70,12 +70,14 @@ void copyToClipboard(const std::wstring& text, HWND owner)
         opened = OpenClipboard(owner) != FALSE;
     }
     if (!opened)
-        return;
+        return CopyResult::ClipboardBusy;
     EmptyClipboard();
     // Once the clipboard has taken the block it is the clipboard's; until then it is ours.
-    if (SetClipboardData(CF_UNICODETEXT, block.get()))
+    const bool taken = SetClipboardData(CF_UNICODETEXT, block.get()) != nullptr;
+    if (taken)
         block.release();
     CloseClipboard();
+    return taken ? CopyResult::Copied : CopyResult::Failed;
 }
 
 } // namespace app

@@ -32,8 +32,10 @@ std::wstring formatSerial(const std::wstring& serial);
 // The text for a scan result: the first unit's formatted serial, or the not-found text.
 std::wstring displayTextFor(const std::vector<std::unique_ptr<UnitRecord>>& units);
 
+enum class CopyResult { Copied, ClipboardBusy, Failed };
+
 // Puts the text (up to its first NUL) on the clipboard as CF_UNICODETEXT. The
 // owner window must be the caller's: a clipboard opened without one refuses data.
-void copyToClipboard(const std::wstring& text, HWND owner);
+CopyResult copyToClipboard(const std::wstring& text, HWND owner);
 
 } // namespace app

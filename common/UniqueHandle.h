@@ -111,6 +111,11 @@ inline void destroyAcceleratorTable(HACCEL table) noexcept
     ::DestroyAcceleratorTable(table);
 }
 
+inline void destroyMenu(HMENU menu) noexcept
+{
+    ::DestroyMenu(menu);
+}
+
 template <typename Interface>
 void releaseComObject(Interface* object) noexcept
 {
@@ -131,6 +136,8 @@ using GlobalBlock = UniqueHandle<NullIsNone<HGLOBAL, freeGlobalBlock>>;
 using IconHandle = UniqueHandle<NullIsNone<HICON, destroyIcon>>;
 // An accelerator table from CreateAcceleratorTableW.
 using AcceleratorTable = UniqueHandle<NullIsNone<HACCEL, destroyAcceleratorTable>>;
+// A menu from CreatePopupMenu that no window owns.
+using MenuHandle = UniqueHandle<NullIsNone<HMENU, destroyMenu>>;
 // One reference to a COM object.
 template <typename Interface>
 using ComReference = UniqueHandle<NullIsNone<Interface*, releaseComObject<Interface>>>;

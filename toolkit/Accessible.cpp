@@ -1,7 +1,7 @@
 #include "toolkit/Accessible.h"
 
 #include "common/SystemLibrary.h"
-#include "toolkit/Label.h"
+#include "toolkit/Widget.h"
 
 #include <utility>
 
@@ -28,7 +28,7 @@ HRESULT toBstr(const std::wstring* text, BSTR* out)
 
 } // namespace
 
-LRESULT Accessible::answer(Label& label, Accessible*& cached, WPARAM wParam, LPARAM lParam)
+LRESULT Accessible::answer(Widget& widget, Accessible*& cached, WPARAM wParam, LPARAM lParam)
 {
     // Wine sends OBJID_CLIENT as 0xFFFFFFFC without sign extension: compare 32 bits.
     if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT)
@@ -36,10 +36,10 @@ LRESULT Accessible::answer(Label& label, Accessible*& cached, WPARAM wParam, LPA
         return 0;
     if (!cached) {
         IAccessible* standard = nullptr;
-        if (FAILED(CreateStdAccessibleObject(label.hwnd(), OBJID_CLIENT, IID_IAccessible,
+        if (FAILED(CreateStdAccessibleObject(widget.hwnd(), OBJID_CLIENT, IID_IAccessible,
                                              reinterpret_cast<void**>(&standard))))
             return 0;
-        cached = new Accessible(label, standard);
+        cached = new Accessible(widget, standard);
     }
     return LresultFromObject(IID_IAccessible, wParam, cached);
 }
@@ -48,14 +48,14 @@ void Accessible::disconnect(Accessible*& cached)
 {
     if (!cached)
         return;
-    cached->label = nullptr;
+    cached->widget = nullptr;
     if (IAccessible* standard = std::exchange(cached->standard, nullptr))
         standard->Release();
     cached->Release();
     cached = nullptr;
 }
 
-Accessible::Accessible(Label& label, IAccessible* standard) : label(&label), standard(standard) {}
+Accessible::Accessible(Widget& widget, IAccessible* standard) : widget(&widget), standard(standard) {}
 
 Accessible::~Accessible()
 {
@@ -63,9 +63,9 @@ Accessible::~Accessible()
         standard->Release();
 }
 
-Label* Accessible::self(const VARIANT& child) const
+Widget* Accessible::self(const VARIANT& child) const
 {
-    return label && isSelf(child) ? label : nullptr;
+    return widget && isSelf(child) ? widget : nullptr;
 }
 
 HRESULT Accessible::QueryInterface(REFIID iid, void** object)
@@ -96,8 +96,8 @@ ULONG Accessible::Release()
 
 HRESULT Accessible::get_accName(VARIANT child, BSTR* name)
 {
-    if (Label* own = self(child)) {
-        const std::wstring text = own->text();
+    if (Widget* own = self(child)) {
+        const std::wstring text = own->accessibleName();
         return toBstr(&text, name);
     }
     return standard ? standard->get_accName(child, name) : RPC_E_DISCONNECTED;
@@ -105,7 +105,7 @@ HRESULT Accessible::get_accName(VARIANT child, BSTR* name)
 
 HRESULT Accessible::get_accRole(VARIANT child, VARIANT* role)
 {
-    if (Label* own = self(child)) {
+    if (Widget* own = self(child)) {
         if (!role)
             return E_POINTER;
         role->vt = VT_I4;
@@ -117,7 +117,7 @@ HRESULT Accessible::get_accRole(VARIANT child, VARIANT* role)
 
 HRESULT Accessible::get_accState(VARIANT child, VARIANT* state)
 {
-    if (Label* own = self(child)) {
+    if (Widget* own = self(child)) {
         if (!state)
             return E_POINTER;
         state->vt = VT_I4;
@@ -129,7 +129,7 @@ HRESULT Accessible::get_accState(VARIANT child, VARIANT* state)
 
 HRESULT Accessible::get_accDefaultAction(VARIANT child, BSTR* action)
 {
-    if (Label* own = self(child)) {
+    if (Widget* own = self(child)) {
         const std::wstring text = own->defaultAction();
         return toBstr(text.empty() ? nullptr : &text, action);
     }
@@ -138,9 +138,23 @@ HRESULT Accessible::get_accDefaultAction(VARIANT child, BSTR* action)
 
 HRESULT Accessible::accDoDefaultAction(VARIANT child)
 {
-    if (Label* own = self(child))
+    if (Widget* own = self(child))
         return own->doDefaultAction() ? S_OK : DISP_E_MEMBERNOTFOUND;
     return standard ? standard->accDoDefaultAction(child) : RPC_E_DISCONNECTED;
+}
+
+HRESULT Accessible::get_accValue(VARIANT child, BSTR* value)
+{
+    if (Widget* own = self(child); own && own->accessibleValue())
+        return toBstr(own->accessibleValue(), value);
+    return standard ? standard->get_accValue(child, value) : RPC_E_DISCONNECTED;
+}
+
+HRESULT Accessible::get_accKeyboardShortcut(VARIANT child, BSTR* shortcut)
+{
+    if (Widget* own = self(child); own && !own->keyboardShortcut().empty())
+        return toBstr(&own->keyboardShortcut(), shortcut);
+    return standard ? standard->get_accKeyboardShortcut(child, shortcut) : RPC_E_DISCONNECTED;
 }
 
 // The rest is the standard object's, while the window lives.
@@ -160,11 +174,9 @@ HRESULT Accessible::Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPP
 HRESULT Accessible::get_accParent(IDispatch** parent) { QEL_FORWARD(get_accParent(parent)); }
 HRESULT Accessible::get_accChildCount(long* count) { QEL_FORWARD(get_accChildCount(count)); }
 HRESULT Accessible::get_accChild(VARIANT child, IDispatch** dispatch) { QEL_FORWARD(get_accChild(child, dispatch)); }
-HRESULT Accessible::get_accValue(VARIANT child, BSTR* value) { QEL_FORWARD(get_accValue(child, value)); }
 HRESULT Accessible::get_accDescription(VARIANT child, BSTR* description) { QEL_FORWARD(get_accDescription(child, description)); }
 HRESULT Accessible::get_accHelp(VARIANT child, BSTR* help) { QEL_FORWARD(get_accHelp(child, help)); }
 HRESULT Accessible::get_accHelpTopic(BSTR* file, VARIANT child, long* topic) { QEL_FORWARD(get_accHelpTopic(file, child, topic)); }
-HRESULT Accessible::get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) { QEL_FORWARD(get_accKeyboardShortcut(child, shortcut)); }
 HRESULT Accessible::get_accFocus(VARIANT* child) { QEL_FORWARD(get_accFocus(child)); }
 HRESULT Accessible::get_accSelection(VARIANT* children) { QEL_FORWARD(get_accSelection(children)); }
 HRESULT Accessible::accSelect(long flags, VARIANT child) { QEL_FORWARD(accSelect(flags, child)); }

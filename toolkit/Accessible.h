@@ -1,6 +1,7 @@
-// What a screen reader reads of a label or a button: an IAccessible that gives
-// the widget's own text as its name, its role, state and default action, and
-// hands everything else to the system's standard object for the window.
+// What a screen reader reads of a widget (the window, a label, a field, a
+// button): an IAccessible that gives the widget's own name, role, state, value,
+// keyboard shortcut and default action, and hands everything else to the
+// system's standard object for the window.
 #pragma once
 
 #include <windows.h>
@@ -10,13 +11,13 @@
 
 namespace QEL {
 
-class Label;
+class Widget;
 
 class Accessible final : public IAccessible {
 public:
-    // Answers WM_GETOBJECT for the label's window: its accessible object for
+    // Answers WM_GETOBJECT for the widget's window: its accessible object for
     // OBJID_CLIENT, or 0 to hand the request to the default procedure.
-    static LRESULT answer(Label& label, Accessible*& cached, WPARAM wParam, LPARAM lParam);
+    static LRESULT answer(Widget& widget, Accessible*& cached, WPARAM wParam, LPARAM lParam);
     // The window is going: every later call from a client that kept the object fails.
     static void disconnect(Accessible*& cached);
 
@@ -38,15 +39,15 @@ public:
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override;
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override;
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override;
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override;
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override;
     // IAccessible: the standard object's
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override;
     HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override;
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** dispatch) override;
-    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override;
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override;
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override;
     HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, long* topic) override;
-    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override;
     HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* child) override;
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* children) override;
     HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override;
@@ -58,13 +59,13 @@ public:
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override;
 
 private:
-    Accessible(Label& label, IAccessible* standard);
+    Accessible(Widget& widget, IAccessible* standard);
     ~Accessible();
-    // The label while its window lives and the call is about the label itself.
-    Label* self(const VARIANT& child) const;
+    // The widget while its window lives and the call is about the widget itself.
+    Widget* self(const VARIANT& child) const;
 
     LONG references = 1;
-    Label* label;            // null once disconnected
+    Widget* widget;          // null once disconnected
     IAccessible* standard;   // the system's object for the same window; null once disconnected
 };
 

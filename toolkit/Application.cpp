@@ -2,6 +2,7 @@
 
 #include "common/SystemLibrary.h"
 
+#include "toolkit/Colours.h"
 #include "toolkit/Gdiplus.h"
 #include "toolkit/Widget.h"
 
@@ -38,6 +39,7 @@ Application::Application(HINSTANCE instance, int paintMode) : Object(nullptr), i
         }
     }
     g_current = this;
+    refreshColours();
 
     // uxtheme.dll is delay-loaded from system32; without it every widget paints off-screen.
     if (paintMode == 1 && common::available<common::DelayLoaded::UxTheme>())
@@ -70,12 +72,34 @@ Application* Application::current()
     return g_current;
 }
 
+// Windows shows focus cues once a navigation key is pressed in a window opened
+// by the mouse; Wine's dialog manager never clears the hide-focus flag. Clearing
+// it here makes both alike.
+void showFocusCuesOnNavigation(HWND topLevel, const MSG& message)
+{
+    if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN)
+        return;
+    switch (message.wParam) {
+    case VK_TAB:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+        if (SendMessageW(topLevel, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)
+            SendMessageW(topLevel, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+        break;
+    default:
+        break;
+    }
+}
+
 int Application::run(HACCEL accelerators)
 {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST && message.hwnd) {
             HWND topLevel = GetAncestor(message.hwnd, GA_ROOT);
+            showFocusCuesOnNavigation(topLevel, message);
             if (accelerators && TranslateAcceleratorW(topLevel, accelerators, &message))
                 continue;
             if (IsDialogMessageW(topLevel, &message))

@@ -43,4 +43,7 @@ private:
 bool registerWindowClass(const std::wstring& className, HCURSOR cursor);
 bool unregisterWindowClass(const std::wstring& className);
 
+// A navigation key (Tab, an arrow) shows the top-level window's focus cues.
+void showFocusCuesOnNavigation(HWND topLevel, const MSG& message);
+
 } // namespace QEL

@@ -15,8 +15,6 @@ Button::Button(Widget* parent) : Label(parent, buttonClassName)
     addHandler(WM_CAPTURECHANGED, &Button::onCaptureChanged);
     addHandler(WM_GETDLGCODE, &Button::onGetDialogCode);
     addHandler(WM_KEYDOWN, &Button::onKeyDown);
-    addHandler(WM_SETFOCUS, &Button::onFocusChanged);
-    addHandler(WM_KILLFOCUS, &Button::onFocusChanged);
     addHandler(BM_CLICK, &Button::onClickRequest);
     SetWindowLongW(hwnd(), GWL_STYLE, GetWindowLongW(hwnd(), GWL_STYLE) | WS_TABSTOP);
     format->SetAlignment(Gdiplus::StringAlignmentCenter);
@@ -101,12 +99,6 @@ LRESULT Button::onKeyDown(UINT message, WPARAM wParam, LPARAM lParam)
     return callDefault(message, wParam, lParam);
 }
 
-LRESULT Button::onFocusChanged(UINT, WPARAM, LPARAM)
-{
-    invalidate();
-    return 0;
-}
-
 // BM_CLICK, as a screen reader's default action sends it: the action runs from the
 // message loop, not inside the reader's call.
 LRESULT Button::onClickRequest(UINT, WPARAM, LPARAM)
@@ -139,19 +131,20 @@ bool Button::doDefaultAction()
 
 void Button::paint(Gdiplus::Graphics& graphics)
 {
-    const Gdiplus::ARGB fill = pressed ? pressedFill : hovered ? hoveredFill : idleFill;
-    Gdiplus::SolidBrush brush{Gdiplus::Color(fill)};
+    const bool lit = pressed || hovered;
+    const Gdiplus::Color fill = themed(pressed ? pressedFill : hovered ? hoveredFill : idleFill,
+                                       lit ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
+    const Gdiplus::Color text = themed(color.GetValue(), lit ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT);
+    Gdiplus::SolidBrush brush(fill);
     const Gdiplus::RectF area = clientRectF();
     graphics.FillRectangle(&brush, area);
-    drawText(graphics);
-    // Only the keyboard gives a button the focus; the mouse path never draws this.
-    if (GetFocus() == hwnd()) {
-        Gdiplus::Pen pen(Gdiplus::Color(focusFrame), scale);
-        pen.SetDashStyle(Gdiplus::DashStyleDot);
-        const Gdiplus::REAL inset = focusInset * scale;
-        graphics.DrawRectangle(&pen, area.X + inset, area.Y + inset, area.Width - 2 * inset - 1,
-                               area.Height - 2 * inset - 1);
+    if (contrastThemeOn()) {
+        Gdiplus::Pen border(themed(0, COLOR_BTNTEXT), 1.0f);
+        graphics.DrawRectangle(&border, area.X, area.Y, area.Width - 1, area.Height - 1);
     }
+    drawText(graphics, text);
+    // Only the keyboard gives a button the focus; the mouse path never draws this.
+    drawFocusCue(graphics, themed(focusFrame, lit ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT));
 }
 
 } // namespace QEL

@@ -1,7 +1,8 @@
 // A flat, custom-drawn push button: a label with centred text whose fill tracks
 // the mouse, and a click action run on press and release over it. It is a tab
-// stop: with the keyboard focus it shows a focus rectangle, and Enter or Space
-// clicks it.
+// stop: with the keyboard focus it shows a focus rectangle (once the keyboard
+// has been used), and Enter or Space clicks it. Under a contrast theme it takes
+// the system's button and highlight colours, with a border.
 #pragma once
 
 #include "toolkit/Label.h"
@@ -31,7 +32,6 @@ public:
     static constexpr Gdiplus::ARGB hoveredFill = 0xFF888888;
     static constexpr Gdiplus::ARGB pressedFill = 0xFFBBBBBB;
     static constexpr Gdiplus::ARGB focusFrame = 0xFFFFFFFF;
-    static constexpr int focusInset = 4;  // logical units inside the edge
 
 private:
     LRESULT onMouseLeave(UINT message, WPARAM wParam, LPARAM lParam);
@@ -41,7 +41,6 @@ private:
     LRESULT onCaptureChanged(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onGetDialogCode(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onKeyDown(UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT onFocusChanged(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onClickRequest(UINT message, WPARAM wParam, LPARAM lParam);
     void click();
 

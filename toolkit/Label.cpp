@@ -1,6 +1,5 @@
 #include "toolkit/Label.h"
 
-#include "toolkit/Accessible.h"
 #include "toolkit/Application.h"
 #include "toolkit/Fonts.h"
 
@@ -14,17 +13,15 @@ Label::Label(Widget* parent, const wchar_t* className)
       format(std::make_unique<Gdiplus::StringFormat>(0, LANG_NEUTRAL))
 {
     font = makeFont(L"Arial", 8.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
-    addHandler(WM_GETOBJECT, &Label::onGetObject);
+    // Focus cues come and go with the focus (and with the UI state: Widget).
+    addHandler(WM_SETFOCUS, &Label::onFocusChanged);
+    addHandler(WM_KILLFOCUS, &Label::onFocusChanged);
     // Starts at 0, 0 with no size until the owner moves and resizes it.
     create(className ? className : controlClassName, L"", WS_CHILD | WS_VISIBLE, 0, CW_USEDEFAULT,
            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, parent);
 }
 
-Label::~Label()
-{
-    // A screen reader may keep the object longer than the label lives.
-    Accessible::disconnect(accessible);
-}
+Label::~Label() = default;
 
 void Label::setText(const std::wstring& text)
 {
@@ -34,7 +31,18 @@ void Label::setText(const std::wstring& text)
     // A window not shown yet has nobody to tell (the labels get their texts before
     // the main window appears).
     if (hwnd() && IsWindowVisible(hwnd()))
-        NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd(), OBJID_CLIENT, CHILDID_SELF);
+        announceTextChange();
+}
+
+void Label::announceTextChange()
+{
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd(), OBJID_CLIENT, CHILDID_SELF);
+}
+
+LRESULT Label::onFocusChanged(UINT, WPARAM, LPARAM)
+{
+    invalidate();
+    return 0;
 }
 
 LONG Label::accessibleRole() const
@@ -45,13 +53,6 @@ LONG Label::accessibleRole() const
 LONG Label::accessibleState() const
 {
     return STATE_SYSTEM_READONLY;
-}
-
-LRESULT Label::onGetObject(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (const LRESULT answer = Accessible::answer(*this, accessible, wParam, lParam))
-        return answer;
-    return callDefault(message, wParam, lParam);
 }
 
 std::wstring Label::text() const
@@ -69,15 +70,27 @@ void Label::setColor(const Gdiplus::Color& newColor)
     color = newColor;
 }
 
-void Label::drawText(Gdiplus::Graphics& graphics)
+void Label::drawText(Gdiplus::Graphics& graphics, const Gdiplus::Color& textColour)
 {
-    Gdiplus::SolidBrush brush(color);
+    Gdiplus::SolidBrush brush(textColour);
     graphics.DrawString(labelText.c_str(), -1, font.get(), clientRectF(), format.get(), &brush);
+}
+
+void Label::drawFocusCue(Gdiplus::Graphics& graphics, const Gdiplus::Color& colour)
+{
+    if (!showsFocusCue())
+        return;
+    Gdiplus::Pen pen(colour, scale);
+    pen.SetDashStyle(Gdiplus::DashStyleDot);
+    const Gdiplus::RectF area = clientRectF();
+    const Gdiplus::REAL inset = focusInset * scale;
+    graphics.DrawRectangle(&pen, area.X + inset, area.Y + inset, area.Width - 2 * inset - 1,
+                           area.Height - 2 * inset - 1);
 }
 
 void Label::paint(Gdiplus::Graphics& graphics)
 {
-    drawText(graphics);
+    drawText(graphics, themed(color.GetValue(), COLOR_WINDOWTEXT));
 }
 
 } // namespace QEL

@@ -8,8 +8,6 @@
 
 namespace QEL {
 
-class Accessible;
-
 class Label : public Widget {
 public:
     // Creates the label's window at once as a child of the parent's window; a null
@@ -28,14 +26,18 @@ public:
     void setColor(const Gdiplus::Color& color);
 
     // What a screen reader is told besides the text: static text, read-only, no action.
-    virtual LONG accessibleRole() const;
-    virtual LONG accessibleState() const;
-    virtual std::wstring defaultAction() const { return {}; }
-    // Runs the default action; false when there is none.
-    virtual bool doDefaultAction() { return false; }
+    LONG accessibleRole() const override;
+    LONG accessibleState() const override;
+
+    static constexpr int focusInset = 4;  // logical units inside the edge
 
 protected:
-    void drawText(Gdiplus::Graphics& graphics);
+    // The text in its font and format, in the colour given.
+    void drawText(Gdiplus::Graphics& graphics, const Gdiplus::Color& textColour);
+    // The dotted focus rectangle, while the widget shows a focus cue.
+    void drawFocusCue(Gdiplus::Graphics& graphics, const Gdiplus::Color& colour);
+    // Tells screen readers that the text changed (for a label, its name).
+    virtual void announceTextChange();
 
     std::wstring labelText;
     std::unique_ptr<Gdiplus::Font> font;
@@ -43,9 +45,7 @@ protected:
     std::unique_ptr<Gdiplus::StringFormat> format;
 
 private:
-    LRESULT onGetObject(UINT message, WPARAM wParam, LPARAM lParam);
-
-    Accessible* accessible = nullptr;  // one reference, made on the first request
+    LRESULT onFocusChanged(UINT message, WPARAM wParam, LPARAM lParam);
 };
 
 } // namespace QEL

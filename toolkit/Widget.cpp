@@ -1,8 +1,10 @@
 #include "toolkit/Widget.h"
 
 #include "diag/Log.h"
+#include "toolkit/Accessible.h"
 #include "toolkit/Application.h"
 
+#include <oleacc.h>
 #include <uxtheme.h>
 
 namespace QEL {
@@ -13,12 +15,25 @@ Widget::Widget(Widget* parent) : Object(parent)
         scale = parent->scale;
     addHandler(WM_PAINT, &Widget::onPaint);
     addHandler(WM_ERASEBKGND, &Widget::onEraseBackground);
+    addHandler(WM_GETOBJECT, &Widget::onGetObject);
+    addHandler(WM_UPDATEUISTATE, &Widget::onUpdateUiState);
+    addHandler(WM_QUERYUISTATE, &Widget::onQueryUiState);
+    // A contrast theme turned on or off, or the system colours changed: only
+    // top-level windows hear of it, and they repaint their children too.
+    if (!parent) {
+        addHandler(WM_SETTINGCHANGE, &Widget::onColoursChanged);
+        addHandler(WM_SYSCOLORCHANGE, &Widget::onColoursChanged);
+        addHandler(WM_THEMECHANGED, &Widget::onColoursChanged);
+        addHandler(WM_CHANGEUISTATE, &Widget::onChangeUiState);
+    }
 }
 
 Widget::~Widget()
 {
     // Messages sent while the window goes away must reach only the default procedure.
     handlers.clear();
+    // A screen reader may keep the object longer than the widget lives.
+    Accessible::disconnect(accessible);
     if (hwnd_) {
         // A child's window has usually gone with its parent's already; the system
         // then refuses the handle and nothing happens.
@@ -106,6 +121,80 @@ std::wstring Widget::text() const
     return std::wstring(buffer, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
+LONG Widget::accessibleRole() const
+{
+    return ROLE_SYSTEM_CLIENT;
+}
+
+LRESULT Widget::onGetObject(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (const LRESULT answer = Accessible::answer(*this, accessible, wParam, lParam))
+        return answer;
+    return callDefault(message, wParam, lParam);
+}
+
+LRESULT Widget::onColoursChanged(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_SETTINGCHANGE || wParam == SPI_SETHIGHCONTRAST) {
+        refreshColours();
+        RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+    return callDefault(message, wParam, lParam);
+}
+
+bool Widget::showsFocusCue() const
+{
+    return hwnd_ && GetFocus() == hwnd_ && !focusCuesHidden;
+}
+
+// The window's UI state (whether focus cues show) is kept by the toolkit, as
+// Windows keeps it, because Wine keeps none: a top-level widget sets and clears
+// it itself for its whole tree; UIS_INITIALIZE is left to the system, which
+// answers from the last input with WM_UPDATEUISTATE (Windows; Wine does nothing).
+LRESULT Widget::onChangeUiState(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (LOWORD(wParam) == UIS_INITIALIZE)
+        return callDefault(message, wParam, lParam);
+    return onUpdateUiState(WM_UPDATEUISTATE, wParam, lParam);
+}
+
+LRESULT Widget::onUpdateUiState(UINT, WPARAM wParam, LPARAM)
+{
+    if (HIWORD(wParam) & UISF_HIDEFOCUS) {
+        const bool hide = LOWORD(wParam) == UIS_SET;
+        if (LOWORD(wParam) == UIS_SET || LOWORD(wParam) == UIS_CLEAR) {
+            if (hide != focusCuesHidden)
+                invalidate();
+            focusCuesHidden = hide;
+        }
+    }
+    if (!parent()) {
+        EnumChildWindows(hwnd_, [](HWND child, LPARAM state) {
+            SendMessageW(child, WM_UPDATEUISTATE, static_cast<WPARAM>(state), 0);
+            return TRUE;
+        }, static_cast<LPARAM>(wParam));
+    }
+    return 0;
+}
+
+LRESULT Widget::onQueryUiState(UINT, WPARAM, LPARAM)
+{
+    return focusCuesHidden ? UISF_HIDEFOCUS : 0;
+}
+
+// The background brush, or under a contrast theme the window colour.
+void Widget::fillBackground(Gdiplus::Graphics& graphics)
+{
+    if (!background)
+        return;
+    if (contrastThemeOn()) {
+        Gdiplus::SolidBrush window(themed(0, COLOR_WINDOW));
+        graphics.FillRectangle(&window, clientRectF());
+    } else {
+        graphics.FillRectangle(background.get(), clientRectF());
+    }
+}
+
 LRESULT Widget::onEraseBackground(UINT, WPARAM, LPARAM)
 {
     return 1;  // every pixel comes from the buffered copy
@@ -134,8 +223,7 @@ bool Widget::paintBuffered(HDC paintDc)
     {
         Gdiplus::Graphics graphics(bufferDc);
         graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintClearTypeGridFit);
-        if (background)
-            graphics.FillRectangle(background.get(), clientRectF());
+        fillBackground(graphics);
         paint(graphics);
     }
     BufferedPaintSetAlpha(buffer, nullptr, 255);
@@ -157,14 +245,7 @@ void Widget::paintOffScreen(HDC paintDc)
     {
         Gdiplus::Graphics graphics(backBuffer_.get());
         graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
-        if (background) {
-            RECT client;
-            GetClientRect(hwnd_, &client);
-            graphics.FillRectangle(background.get(), static_cast<Gdiplus::REAL>(client.left),
-                                   static_cast<Gdiplus::REAL>(client.top),
-                                   static_cast<Gdiplus::REAL>(client.right - client.left),
-                                   static_cast<Gdiplus::REAL>(client.bottom - client.top));
-        }
+        fillBackground(graphics);
         paint(graphics);
     }
     Gdiplus::Graphics screen(paintDc);

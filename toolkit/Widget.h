@@ -5,6 +5,7 @@
 #pragma once
 
 #include "toolkit/ComponentScale.h"
+#include "toolkit/Colours.h"
 #include "toolkit/Gdiplus.h"
 #include "toolkit/Object.h"
 
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace QEL {
+
+class Accessible;
 
 class Widget : public Object, public ComponentScale {
 public:
@@ -51,6 +54,23 @@ public:
     static void layoutRow(int x, int y, int spacing, const std::vector<Widget*>& widgets);
     void centerRow(int y, int spacing, const std::vector<Widget*>& widgets);
 
+    // What a screen reader is told of the widget (Accessible.h): its name (the
+    // text by default), role, state, value and keyboard shortcut (none: the
+    // system's answer), and its default action.
+    virtual std::wstring accessibleName() const { return text(); }
+    virtual LONG accessibleRole() const;
+    virtual LONG accessibleState() const { return 0; }
+    virtual const std::wstring* accessibleValue() const { return nullptr; }
+    virtual std::wstring defaultAction() const { return {}; }
+    // Runs the default action; false when there is none.
+    virtual bool doDefaultAction() { return false; }
+    const std::wstring& keyboardShortcut() const { return shortcut; }
+    void setKeyboardShortcut(const std::wstring& text) { shortcut = text; }
+
+    // True while the widget has the focus and its window shows focus cues
+    // (Windows hides them in a window opened by the mouse until a navigation key).
+    bool showsFocusCue() const;
+
     HWND hwnd() const { return hwnd_; }
     // The off-screen image of the last off-screen paint (null before one).
     const Gdiplus::Bitmap* backBuffer() const { return backBuffer_.get(); }
@@ -72,6 +92,12 @@ private:
     LRESULT dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onPaint(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onEraseBackground(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onGetObject(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onColoursChanged(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onChangeUiState(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onUpdateUiState(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onQueryUiState(UINT message, WPARAM wParam, LPARAM lParam);
+    void fillBackground(Gdiplus::Graphics& graphics);
     bool paintBuffered(HDC paintDc);
     void paintOffScreen(HDC paintDc);
 
@@ -80,6 +106,9 @@ private:
     WNDPROC defaultProc = DefWindowProcW;
     std::unique_ptr<Gdiplus::Bitmap> backBuffer_;
     std::unique_ptr<Gdiplus::Brush> background;
+    std::wstring shortcut;
+    bool focusCuesHidden = false;
+    Accessible* accessible = nullptr;  // one reference, made on the first request
 };
 
 } // namespace QEL

@@ -1,5 +1,8 @@
 #include "Accessibility.h"
 
+#include <iterator>
+#include <utility>
+
 namespace uidriver {
 
 namespace {
@@ -11,13 +14,13 @@ std::wstring takeBstr(BSTR text)
     return result;
 }
 
-std::map<HWND, int> g_eventCounts;
+std::map<std::pair<DWORD, HWND>, int> g_eventCounts;
 
-void CALLBACK countEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD)
+void CALLBACK countEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD)
 {
     // Wine sends OBJID_CLIENT without sign extension: compare 32 bits.
     if (static_cast<DWORD>(object) == static_cast<DWORD>(OBJID_CLIENT) && child == CHILDID_SELF)
-        ++g_eventCounts[window];
+        ++g_eventCounts[{event, window}];
 }
 
 } // namespace
@@ -41,6 +44,12 @@ AccessibleChild accessibleChild(HWND child)
     BSTR text = nullptr;
     raw->get_accName(self(), &text);
     result.name = takeBstr(text);
+    text = nullptr;
+    raw->get_accValue(self(), &text);
+    result.value = takeBstr(text);
+    text = nullptr;
+    raw->get_accKeyboardShortcut(self(), &text);
+    result.shortcut = takeBstr(text);
     text = nullptr;
     raw->get_accDefaultAction(self(), &text);
     result.defaultAction = takeBstr(text);
@@ -69,9 +78,10 @@ HWND childNamed(HWND window, const std::wstring& name)
 }
 
 WinEventCounter::WinEventCounter(DWORD event)
-    : hook_(SetWinEventHook(event, event, nullptr, &countEvent, 0, 0, WINEVENT_OUTOFCONTEXT))
+    : event_(event), hook_(SetWinEventHook(event, event, nullptr, &countEvent, 0, 0, WINEVENT_OUTOFCONTEXT))
 {
-    g_eventCounts.clear();
+    for (auto it = g_eventCounts.begin(); it != g_eventCounts.end();)
+        it = it->first.first == event ? g_eventCounts.erase(it) : std::next(it);
 }
 
 WinEventCounter::~WinEventCounter()
@@ -81,7 +91,7 @@ WinEventCounter::~WinEventCounter()
 
 int WinEventCounter::count(HWND window) const
 {
-    const auto found = g_eventCounts.find(window);
+    const auto found = g_eventCounts.find({event_, window});
     return found == g_eventCounts.end() ? 0 : found->second;
 }
 

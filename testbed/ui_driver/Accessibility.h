@@ -13,11 +13,13 @@
 
 namespace uidriver {
 
-// One child window's client object: its name, role, state and default action
-// ("<none>" where the object gives none).
+// One window's client object: its name, value, role, state, keyboard shortcut
+// and default action ("<none>" where the object gives none).
 struct AccessibleChild {
     HWND window = nullptr;
     std::wstring name;
+    std::wstring value;
+    std::wstring shortcut;
     long role = 0;
     long state = 0;
     std::wstring defaultAction;
@@ -31,9 +33,9 @@ HWND childNamed(HWND window, const std::wstring& name);
 // CHILDID_SELF, as a VARIANT.
 VARIANT self();
 
-// Counts one kind of event (EVENT_OBJECT_FOCUS, EVENT_OBJECT_NAMECHANGE) on
+// Counts one kind of event (EVENT_OBJECT_FOCUS, EVENT_OBJECT_VALUECHANGE) on
 // client objects per window, from every process; the counts arrive while this
-// thread pumps messages (pumpMessages). One counter at a time.
+// thread pumps messages (pumpMessages). One counter per kind at a time.
 class WinEventCounter {
 public:
     explicit WinEventCounter(DWORD event);
@@ -43,6 +45,7 @@ public:
     int count(HWND window) const;
 
 private:
+    DWORD event_;
     HWINEVENTHOOK hook_;
 };
 

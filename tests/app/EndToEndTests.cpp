@@ -304,54 +304,81 @@ TEST_F(Product, ShowsTheServiceUnitsSerialAsItComesAndGoes)
     EXPECT_EQ(0u, closeAndWait());
 }
 
-// Every child answers a screen reader with its own text, role, state and action;
-// the serial field's name is what Copy puts on the clipboard, and a tick that
-// changes it (and only such a tick) announces the change.
+// The serial field: the one child a screen reader reads as a text field.
+HWND serialFieldOf(HWND window)
+{
+    for (const AccessibleChild& child : uidriver::accessibleChildren(window))
+        if (child.role == ROLE_SYSTEM_TEXT)
+            return child.window;
+    return nullptr;
+}
+
+// The bottom row of the serial field's focus rectangle (the field: 65, 135,
+// 490 x 40; the rectangle 4 inside), in the field's black text colour.
+long fieldFocusRing(HWND window)
+{
+    const std::vector<unsigned> row = uidriver::pixelRow(window, {70, 170}, 480);
+    return std::count(row.begin(), row.end(), 0x000000u);
+}
+
+// The window reads as a dialog named by its title; the serial field has the
+// focus from the start, without a focus rectangle, and reads as a read-only
+// field named "S/N:" whose value is what Copy puts on the clipboard; a tick
+// that changes the text (and only such a tick) announces a value change; every
+// other child answers with its own text, role, state, shortcut and action.
 TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
 {
     const uidriver::ComApartment com;
-    const uidriver::WinEventCounter nameChanges(EVENT_OBJECT_NAMECHANGE);
+    const uidriver::WinEventCounter focusEvents(EVENT_OBJECT_FOCUS);
+    const uidriver::WinEventCounter valueChanges(EVENT_OBJECT_VALUECHANGE);
     ASSERT_NO_FATAL_FAILURE(launch());
     EXPECT_EQ(notFound, shownAfterTicks());
-    const HWND serialField = childNamed(window, notFound);
+    const HWND serialField = serialFieldOf(window);
     ASSERT_NE(nullptr, serialField);
     uidriver::pumpMessages(200);
+    EXPECT_EQ(serialField, uidriver::focusedWindow(window));
+    EXPECT_GE(focusEvents.count(serialField), 1);
+    EXPECT_EQ(0, fieldFocusRing(window));  // opened by the mouse: no focus cue yet
+    const AccessibleChild dialog = accessibleChild(window);
+    EXPECT_EQ(ROLE_SYSTEM_DIALOG, dialog.role);
+    EXPECT_EQ(app::mainWindowTitle, dialog.name);
     // Not found; "(checking...)" came before the window showed, with nobody to tell.
-    const int announced = nameChanges.count(serialField);
+    const int announced = valueChanges.count(serialField);
     EXPECT_EQ(1, announced);
     uidriver::pumpMessages(2200);  // two more ticks with the same text
-    EXPECT_EQ(announced, nameChanges.count(serialField));
+    EXPECT_EQ(announced, valueChanges.count(serialField));
 
     serve({simulator::makeUnit(L"QV24A7C1E900B3D51F06A2E8")});
     const std::wstring serial = L"QV24A7-C1E900-B3D51F-06A2E8";
     EXPECT_EQ(serial, waitForShown(serial));
     uidriver::pumpMessages(200);
-    EXPECT_EQ(announced + 1, nameChanges.count(serialField));
+    EXPECT_EQ(announced + 1, valueChanges.count(serialField));
 
     constexpr long readOnly = STATE_SYSTEM_READONLY;
     constexpr long focusable = STATE_SYSTEM_FOCUSABLE;
-    const std::set<std::tuple<std::wstring, long, long, std::wstring>> expected = {
-        {app::titleText, ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
-        {app::explanationText, ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
-        {app::captionText, ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
-        {serial, ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>"},
-        {app::copyButtonText, ROLE_SYSTEM_PUSHBUTTON, focusable, L"Press"},
-        {app::closeButtonText, ROLE_SYSTEM_PUSHBUTTON, focusable, L"Press"}};
-    std::set<std::tuple<std::wstring, long, long, std::wstring>> read;
+    using Read = std::tuple<std::wstring, std::wstring, long, long, std::wstring, std::wstring>;
+    const std::set<Read> expected = {
+        {app::titleText, L"<none>", ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>", L"<none>"},
+        {app::explanationText, L"<none>", ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>", L"<none>"},
+        {app::captionText, L"<none>", ROLE_SYSTEM_STATICTEXT, readOnly, L"<none>", L"<none>"},
+        {app::captionText, serial, ROLE_SYSTEM_TEXT, readOnly | focusable | STATE_SYSTEM_FOCUSED, L"<none>", L"<none>"},
+        {app::copyButtonText, L"<none>", ROLE_SYSTEM_PUSHBUTTON, focusable, L"Ctrl+C", L"Press"},
+        {app::closeButtonText, L"<none>", ROLE_SYSTEM_PUSHBUTTON, focusable, L"Esc", L"Press"}};
+    std::set<Read> read;
     for (const AccessibleChild& child : uidriver::accessibleChildren(window)) {
-        read.insert({child.name, child.role, child.state, child.defaultAction});
+        read.insert({child.name, child.value, child.role, child.state, child.shortcut, child.defaultAction});
         wchar_t windowName[8] = L"x";
         GetWindowTextW(child.window, windowName, 8);
         EXPECT_STREQ(L"", windowName);  // the windows themselves stay unnamed
     }
     EXPECT_EQ(expected, read);
 
-    // The default actions run the buttons' click actions.
+    // The default actions run the buttons' click actions; Copy copies the field's value.
     const VARIANT self = uidriver::self();
     uidriver::clearClipboard();
     EXPECT_EQ(S_OK, accessibleChild(childNamed(window, app::copyButtonText)).object.get()->accDoDefaultAction(self));
     uidriver::pumpMessages(300);
-    EXPECT_EQ(serial, uidriver::clipboardText().value_or(L"<none>"));
+    EXPECT_EQ(accessibleChild(serialField).value, uidriver::clipboardText().value_or(L"<none>"));
     const AccessibleChild close = accessibleChild(childNamed(window, app::closeButtonText));
     EXPECT_EQ(S_OK, close.object.get()->accDoDefaultAction(self));
     EXPECT_TRUE(product.waitForExit(10000));
@@ -360,14 +387,17 @@ TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
     EXPECT_TRUE(FAILED(close.object.get()->get_accName(self, &name)));
 }
 
-// Tab and Shift+Tab move between the buttons and wrap, with a focus event and a
-// focus rectangle that the mouse never draws; Enter, Space and Ctrl+C copy; Esc closes.
+// Tab and Shift+Tab move between the serial field and the buttons and wrap, with
+// a focus event each, and focus rectangles from the first Tab on; the focus
+// comes back to where it was after another window was active; Enter, Space and
+// Ctrl+C copy; Esc closes.
 TEST_F(Product, WorksFromTheKeyboard)
 {
     const uidriver::ComApartment com;
     serve({simulator::makeUnit(L"KEYBOARD")});
     ASSERT_NO_FATAL_FAILURE(launch());
     EXPECT_EQ(L"KEYBOA-RD", waitForShown(L"KEYBOA-RD"));
+    const HWND field = serialFieldOf(window);
     const HWND copy = childNamed(window, app::copyButtonText);
     const HWND close = childNamed(window, app::closeButtonText);
     // The row of the focus rectangle inside the Copy button (120, 180, 200 x 50).
@@ -376,24 +406,29 @@ TEST_F(Product, WorksFromTheKeyboard)
         return std::count(row.begin(), row.end(), 0xFFFFFFu);
     };
     EXPECT_EQ(0, focusRing());  // clicked with the mouse, hovered, not focused
-    EXPECT_NE(copy, uidriver::focusedWindow(window));
-
     ASSERT_TRUE(uidriver::bringToFront(window));
+    EXPECT_EQ(field, uidriver::focusedWindow(window));
+    EXPECT_EQ(0, fieldFocusRing(window));
+
     const uidriver::WinEventCounter focusEvents(EVENT_OBJECT_FOCUS);
     const struct {
         std::initializer_list<WORD> keys;
         HWND focused;
-    } moves[] = {{{VK_TAB}, copy},           {{VK_TAB}, close}, {{VK_TAB}, copy},
-                 {{VK_SHIFT, VK_TAB}, close}, {{VK_SHIFT, VK_TAB}, copy}};
+    } moves[] = {{{VK_TAB}, copy},           {{VK_TAB}, close},           {{VK_TAB}, field},
+                 {{VK_SHIFT, VK_TAB}, close}, {{VK_SHIFT, VK_TAB}, copy}, {{VK_SHIFT, VK_TAB}, field}};
     int step = 0;
     for (const auto& move : moves) {
         uidriver::pressKeys(move.keys);
         EXPECT_EQ(move.focused, uidriver::focusedWindow(window)) << "step " << step++;
     }
     uidriver::pumpMessages(200);
-    EXPECT_EQ(3, focusEvents.count(copy));
+    EXPECT_EQ(2, focusEvents.count(copy));
     EXPECT_EQ(2, focusEvents.count(close));
+    EXPECT_EQ(2, focusEvents.count(field));
+    EXPECT_GT(fieldFocusRing(window), 20);  // the keyboard has been used: cues show
+    uidriver::pressKeys({VK_TAB});
     EXPECT_GT(focusRing(), 20);
+    EXPECT_EQ(0, fieldFocusRing(window));
 
     for (WORD key : {VK_RETURN, VK_SPACE}) {
         uidriver::clearClipboard();
@@ -405,13 +440,25 @@ TEST_F(Product, WorksFromTheKeyboard)
     uidriver::pressKeys({VK_CONTROL, 'C'});
     EXPECT_EQ(L"KEYBOA-RD", uidriver::clipboardText().value_or(L"<none>"));
     EXPECT_EQ(0, focusRing());
+
+    // Another window comes to the front and goes again: Close has the focus back.
+    HWND other = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                 nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(uidriver::bringToFront(other));
+    uidriver::pumpMessages(200);
+    EXPECT_NE(close, uidriver::focusedWindow(window));
+    DestroyWindow(other);
+    ASSERT_TRUE(uidriver::bringToFront(window));
+    uidriver::pumpMessages(200);
+    EXPECT_EQ(close, uidriver::focusedWindow(window));
     EXPECT_TRUE(product.running());
 
     uidriver::pressKeys({VK_ESCAPE});
     EXPECT_EQ(0u, product.waitForExit(10000).value_or(12345));
 }
 
-// The window moves by the distance its background is dragged; a second start
+// The window moves by the distance its background is dragged, and from the
+// keyboard through its window menu; it keeps its size; a second start
 // shows the running copy, restored, and ends without a window of its own or a
 // word in the log.
 TEST_F(Product, MovesAndRunsOnce)
@@ -427,6 +474,29 @@ TEST_F(Product, MovesAndRunsOnce)
     EXPECT_EQ(before.left - 120, after.left);
     EXPECT_EQ(before.top + 70, after.top);
     EXPECT_EQ(before.right - before.left, after.right - after.left);
+    // A double click on the background, as on a title bar, neither zooms nor resizes it.
+    uidriver::click(window, {600, 5});
+    uidriver::click(window, {600, 5});
+    uidriver::pumpMessages(300);
+    RECT clicked;
+    GetWindowRect(window, &clicked);
+    EXPECT_FALSE(IsZoomed(window));
+    EXPECT_TRUE(EqualRect(&after, &clicked));
+
+    // Alt+Space opens the window menu; Move, then the arrow keys and Enter, move it.
+    ASSERT_TRUE(uidriver::bringToFront(window));
+    uidriver::pressKeys({VK_MENU, VK_SPACE});
+    const HWND menu = FindWindowW(L"#32768", nullptr);
+    ASSERT_TRUE(menu && IsWindowVisible(menu));
+    uidriver::pressKeys({'M'});
+    for (WORD key : {VK_RIGHT, VK_RIGHT, VK_DOWN, VK_RETURN})
+        uidriver::pressKeys({key});
+    RECT moved;
+    GetWindowRect(window, &moved);
+    EXPECT_GT(moved.left, after.left);
+    EXPECT_GT(moved.top, after.top);
+    EXPECT_EQ(after.right - after.left, moved.right - moved.left);
+    EXPECT_EQ(after.bottom - after.top, moved.bottom - moved.top);
 
     ShowWindow(window, SW_MINIMIZE);
     const std::size_t logBefore = readFileBytes(productLogPath()).size();

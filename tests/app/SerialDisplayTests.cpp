@@ -1,11 +1,13 @@
 #include "UiDriver.h"
 #include "app/MainWindow.h"
 #include "app/SerialDisplay.h"
+#include "toolkit/Announcer.h"
 #include "toolkit/Application.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -69,6 +71,23 @@ TEST_F(Clipboard, CopiesTheTextWithItsTerminatorUpToTheFirstNul)
     EXPECT_EQ(std::wstring(L"ABC", 4), read());
 }
 
+// Runs copy while another thread holds the clipboard open for holdMs.
+template <typename Copy>
+void copyWhileHeld(DWORD holdMs, Copy copy)
+{
+    HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        OpenClipboard(nullptr);
+        SetEvent(opened);
+        Sleep(holdMs);
+        CloseClipboard();
+    });
+    WaitForSingleObject(opened, 5000);
+    copy();
+    holder.join();
+    CloseHandle(opened);
+}
+
 // Another thread holds the clipboard open around the copy: briefly, as clipboard
 // managers do, and for longer than the copy keeps trying.
 TEST_F(Clipboard, HeldByAnotherProgram)
@@ -76,22 +95,42 @@ TEST_F(Clipboard, HeldByAnotherProgram)
     const struct {
         DWORD holdMs;
         const wchar_t* expected;
-    } cases[] = {{100, L"after"}, {1000, L"before"}};  // texts with their terminators
+        app::CopyResult result;
+    } cases[] = {{100, L"after", app::CopyResult::Copied}, {1000, L"before", app::CopyResult::ClipboardBusy}};
     for (const auto& c : cases) {
         app::copyToClipboard(L"before", owner);
-        HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        std::thread holder([&] {
-            OpenClipboard(nullptr);
-            SetEvent(opened);
-            Sleep(c.holdMs);
-            CloseClipboard();
-        });
-        WaitForSingleObject(opened, 5000);
-        app::copyToClipboard(L"after", owner);
-        holder.join();
-        CloseHandle(opened);
+        app::CopyResult result = app::CopyResult::Failed;
+        copyWhileHeld(c.holdMs, [&] { result = app::copyToClipboard(L"after", owner); });
         EXPECT_EQ(std::wstring(c.expected, wcslen(c.expected) + 1), read()) << c.holdMs;
+        EXPECT_EQ(c.result, result) << c.holdMs;
     }
+}
+
+// Copy tells a screen reader, through the announcer, once per copy, whether it worked.
+TEST_F(Clipboard, CopyIsAnnouncedAsCompletedOrAborted)
+{
+    using Said = std::tuple<HWND, QEL::Announcement, std::wstring>;
+    struct Recorder : QEL::Announcer {
+        explicit Recorder(std::vector<Said>& said) : said(said) {}
+        void announce(HWND source, QEL::Announcement kind, const std::wstring& text) override
+        {
+            said.emplace_back(source, kind, text);
+        }
+        std::vector<Said>& said;
+    };
+    struct Restore {
+        ~Restore() { QEL::setAnnouncer(nullptr); }
+    } restore;
+    std::vector<Said> said;
+    QEL::setAnnouncer(std::make_unique<Recorder>(said));
+    QEL::Application application(GetModuleHandleW(nullptr), 1);
+    app::MainWindow window;
+    window.copySerial();
+    copyWhileHeld(1000, [&] { window.copySerial(); });
+    const std::vector<Said> expected = {
+        {window.hwnd(), QEL::Announcement::ActionCompleted, L"Serial number copied"},
+        {window.hwnd(), QEL::Announcement::ActionAborted, app::clipboardBusyAnnouncement}};
+    EXPECT_EQ(expected, said);
 }
 
 // The main window scans on its timer, identifier 0, and on a timer message of

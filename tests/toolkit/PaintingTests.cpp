@@ -2,6 +2,7 @@
 #include "support/ProcessCounters.h"
 #include "toolkit/BitmapResource.h"
 #include "toolkit/Button.h"
+#include "toolkit/Colours.h"
 #include "toolkit/Fonts.h"
 #include "toolkit/Label.h"
 
@@ -113,6 +114,77 @@ TEST_F(Painting, LabelTextIsDrawnInItsColour)
     });
     EXPECT_GT(red.right - red.left, 40);  // three 40-pixel letters in red
     EXPECT_GT(red.bottom - red.top, 20);
+}
+
+// A contrast theme, through a fake colour source (Wine cannot turn one on): a
+// label and a button take its colours once the window hears of the change, the
+// button with a border and the highlight colours under the mouse; turned off,
+// the documented colours come back.
+TEST_F(Painting, ContrastThemeColoursComeFromTheSourceAndFollowItsChanges)
+{
+    struct FakeTheme : QEL::ColourSource {
+        explicit FakeTheme(const bool& on) : on(on) {}
+        bool contrastThemeOn() const override { return on; }
+        COLORREF systemColour(int index) const override
+        {
+            switch (index) {
+            case COLOR_WINDOW: return RGB(0x10, 0x20, 0x30);
+            case COLOR_WINDOWTEXT: return RGB(0xF0, 0xE0, 0x00);
+            case COLOR_BTNFACE: return RGB(0x00, 0x60, 0x00);
+            case COLOR_BTNTEXT: return RGB(0xFF, 0x80, 0x00);
+            case COLOR_HIGHLIGHT: return RGB(0x00, 0x00, 0xA0);
+            default: return RGB(0xFF, 0x00, 0xFF);
+            }
+        }
+        const bool& on;
+    };
+    struct Restore {
+        ~Restore() { QEL::setColourSource(nullptr); }
+    } restore;
+    bool contrast = false;
+    QEL::setColourSource(std::make_unique<FakeTheme>(contrast));
+    TestWindow window(10, 10, 260, 100);
+    auto font = QEL::makeFont(L"Verdana", 30.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    auto* label = new QEL::Label(&window);
+    auto* button = new QEL::Button(&window);
+    for (QEL::Label* widget : {static_cast<QEL::Label*>(label), static_cast<QEL::Label*>(button)}) {
+        widget->resize(110, 50);
+        widget->setFont(*font);
+        widget->setText(L"HH");
+    }
+    label->setBackground(Gdiplus::SolidBrush(Gdiplus::Color(0xFFFFFFFF)));
+    button->move(130, 0);
+    const auto inkOf = [](HWND hwnd, unsigned colour) {
+        int count = 0;
+        for (int y = 0; y < 50; ++y) {
+            const std::vector<unsigned> row = uidriver::pixelRow(hwnd, {0, y}, 110);
+            count += static_cast<int>(std::count(row.begin(), row.end(), colour));
+        }
+        return count;
+    };
+    repaint(window.hwnd());
+    EXPECT_EQ(0xFFFFFFu, screenPixel(label->hwnd(), 100, 45));
+    EXPECT_EQ(0x444444u, screenPixel(button->hwnd(), 50, 2));
+    EXPECT_GT(inkOf(label->hwnd(), 0x000000u), 50);
+
+    contrast = true;
+    SendMessageW(window.hwnd(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    pumpMessages(100);
+    EXPECT_EQ(0x102030u, screenPixel(label->hwnd(), 100, 45));
+    EXPECT_GT(inkOf(label->hwnd(), 0xF0E000u), 50);
+    EXPECT_EQ(0x006000u, screenPixel(button->hwnd(), 50, 2));
+    EXPECT_EQ(0xFF8000u, screenPixel(button->hwnd(), 50, 0));  // the border
+    EXPECT_GT(inkOf(button->hwnd(), 0xFF8000u), 150);           // border and text
+    mouseMoveTo(button->hwnd(), 50, 25);
+    EXPECT_EQ(0x0000A0u, screenPixel(button->hwnd(), 50, 2));
+    EXPECT_GT(inkOf(button->hwnd(), 0xFF00FFu), 50);            // highlight text (the fake's default)
+    mouseMoveTo(window.hwnd(), 5, 90);
+
+    contrast = false;
+    SendMessageW(window.hwnd(), WM_SYSCOLORCHANGE, 0, 0);
+    pumpMessages(100);
+    EXPECT_EQ(0xFFFFFFu, screenPixel(label->hwnd(), 100, 45));
+    EXPECT_EQ(0x444444u, screenPixel(button->hwnd(), 50, 2));
 }
 
 TEST_F(Painting, FontFallsBackWhenTheFamilyIsMissing)
