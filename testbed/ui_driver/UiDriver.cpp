@@ -214,4 +214,41 @@ std::vector<unsigned> pixelRow(HWND window, POINT from, int width)
     return row;
 }
 
+ScreenCapture capture(HWND window, const RECT& clientArea)
+{
+    ScreenCapture shot;
+    shot.width = clientArea.right - clientArea.left;
+    shot.height = clientArea.bottom - clientArea.top;
+    if (shot.width <= 0 || shot.height <= 0)
+        return shot;
+    POINT origin = {clientArea.left, clientArea.top};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = shot.width;
+    info.bmiHeader.biHeight = -shot.height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, shot.width, shot.height, screen, origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+        const auto* data = static_cast<const unsigned*>(bits);
+        shot.pixels.assign(data, data + static_cast<size_t>(shot.width) * shot.height);
+        for (unsigned& pixel : shot.pixels)
+            pixel &= 0xFFFFFFu;
+        SelectObject(memory, previous);
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return shot;
+}
+
 } // namespace uidriver

@@ -67,4 +67,14 @@ unsigned pixelAt(HWND window, POINT clientPoint);
 // The screen colours of width pixels to the right of a client point.
 std::vector<unsigned> pixelRow(HWND window, POINT from, int width);
 
+// The screen colours of a rectangle of a window's client area, copied at once
+// (reading pixel by pixel from another process is slow): 0xRRGGBB, row by row.
+struct ScreenCapture {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned> pixels;
+    unsigned at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+ScreenCapture capture(HWND window, const RECT& clientArea);
+
 } // namespace uidriver

@@ -182,11 +182,35 @@ std::wstring systemFile(const wchar_t* name)
     return std::wstring(folder) + L"\\" + name;
 }
 
+// How many rows of a child carry its text's ink: white text (at least 0xE0 in
+// every channel) on the grey background, band and buttons, or black text (at
+// most 0x30) on the panel. Only the left part is read, clear of the logo.
+int inkRows(HWND window, const RECT& child, bool whiteInk, int width)
+{
+    const RECT area = {child.left, child.top, child.left + std::min<LONG>(width, child.right - child.left), child.bottom};
+    const uidriver::ScreenCapture shot = uidriver::capture(window, area);
+    int rows = 0;
+    for (int y = 0; y < shot.height; ++y) {
+        for (int x = 0; x < shot.width; ++x) {
+            const unsigned p = shot.at(x, y);
+            const unsigned low = std::min({p >> 16, (p >> 8) & 0xFF, p & 0xFF});
+            const unsigned high = std::max({p >> 16, (p >> 8) & 0xFF, p & 0xFF});
+            if (whiteInk ? low >= 0xE0 : high <= 0x30) {
+                ++rows;
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
 // The product at other scales, from a stand-in Shcore.dll in the prefix's
 // system32 (the product loads Shcore from there only), selected for the product
 // by a per-program override while Wine's own placeholder waits beside it: the
-// window and every child, in pixels, with the sizes and the spacing truncated.
-TEST_F(Product, ScalesTheWindowAndItsChildren)
+// window and every child, in pixels, with the sizes and the spacing truncated;
+// and every text drawn in a font scaled as much, against 100 % as the control
+// (each text's inked rows grow with the scale; an unscaled font keeps them).
+TEST_F(Product, ScalesTheWindowItsChildrenAndTheirTexts)
 {
     const std::wstring shcore = systemFile(L"shcore.dll");
     const std::wstring wineShcore = systemFile(L"shcore.dll.wine");
@@ -199,15 +223,28 @@ TEST_F(Product, ScalesTheWindowAndItsChildren)
     ASSERT_TRUE(CopyFileW(uidriver::buildPath(L"\\tests\\standins\\shcore.dll").c_str(), shcore.c_str(), FALSE));
     DllOverrides overrides(L"Tervalis_Quorvel.exe");
     ASSERT_TRUE(overrides.preferNative(L"shcore"));
+    using Box = std::array<LONG, 4>;  // x, y, width, height in the client area
     const struct {
         const wchar_t* factor;
+        float scale;
         SIZE window;
-        std::set<std::array<LONG, 4>> children;  // x, y, width, height in the client area
-    } cases[] = {{L"125", {812, 290}, {{10, 12, 800, 62}, {12, 87, 800, 62}, {12, 168, 56, 50},
-                                       {82, 168, 612, 50}, {147, 225, 250, 62}, {412, 225, 250, 62}}},
-                 {L"150", {975, 348}, {{12, 15, 960, 75}, {15, 105, 960, 75}, {15, 202, 67, 60},
-                                       {103, 202, 735, 60}, {175, 270, 300, 75}, {498, 270, 300, 75}}}};
+        std::vector<Box> children;  // title, explanation, caption, serial, Copy, Close
+    } cases[] = {{L"100", 1.0f, {650, 232}, {{8, 10, 640, 50}, {10, 70, 640, 50}, {10, 135, 45, 40},
+                                             {65, 135, 490, 40}, {120, 180, 200, 50}, {330, 180, 200, 50}}},
+                 {L"125", 1.25f, {812, 290}, {{10, 12, 800, 62}, {12, 87, 800, 62}, {12, 168, 56, 50},
+                                              {82, 168, 612, 50}, {147, 225, 250, 62}, {412, 225, 250, 62}}},
+                 {L"150", 1.5f, {975, 348}, {{12, 15, 960, 75}, {15, 105, 960, 75}, {15, 202, 67, 60},
+                                             {103, 202, 735, 60}, {175, 270, 300, 75}, {498, 270, 300, 75}}}};
+    // Each text's ink colour and font size in pixels at 100 %.
+    const struct {
+        const char* text;
+        bool whiteInk;
+        int fontPx;
+    } texts[] = {{"title", true, 30}, {"explanation", true, 14}, {"S/N:", false, 16},
+                 {"serial", false, 16}, {"Copy", true, 16}, {"Close", true, 16}};
+    std::vector<int> control;
     for (const auto& c : cases) {
+        SCOPED_TRACE(narrow(c.factor));
         SetEnvironmentVariableW(L"QUORVEL_TEST_SCALE_FACTOR", c.factor);
         launch();
         SetEnvironmentVariableW(L"QUORVEL_TEST_SCALE_FACTOR", nullptr);
@@ -215,13 +252,31 @@ TEST_F(Product, ScalesTheWindowAndItsChildren)
         GetWindowRect(window, &rect);
         EXPECT_EQ(c.window.cx, rect.right - rect.left);
         EXPECT_EQ(c.window.cy, rect.bottom - rect.top);
-        std::set<std::array<LONG, 4>> children;
+        std::vector<Box> children;
         for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             GetWindowRect(child, &rect);
             MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
-            children.insert({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
+            children.push_back({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
         }
-        EXPECT_EQ(c.children, children);
+        std::sort(children.begin(), children.end(), [](const Box& a, const Box& b) {
+            return std::tie(a[1], a[0]) < std::tie(b[1], b[0]);
+        });
+        ASSERT_EQ(c.children, children);
+        Sleep(300);  // the first frame is on screen
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            const Box& box = children[i];
+            const RECT area = {box[0], box[1], box[0] + box[2], box[1] + box[3]};
+            const int rows = inkRows(window, area, texts[i].whiteInk, static_cast<int>(400 * c.scale));
+            std::printf("%ls %%: %s (%d px font) inks %d rows\n", c.factor, texts[i].text,
+                        static_cast<int>(texts[i].fontPx * c.scale), rows);
+            if (c.scale == 1.0f) {
+                EXPECT_GE(rows, texts[i].fontPx / 2) << texts[i].text;
+                control.push_back(rows);
+            } else {
+                const double expected = control[i] * c.scale;
+                EXPECT_NEAR(expected, rows, std::max(2.0, 0.1 * expected)) << texts[i].text;
+            }
+        }
         product.end(0);
     }
 }

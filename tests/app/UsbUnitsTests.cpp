@@ -2,12 +2,15 @@
 // hid.dll, hidclass.sys and the PnP manager): virtual HID and WinUSB units
 // plugged into this program's own prefix while one instance of the tool keeps
 // scanning, with the test-only winusb.dll selected for it.
+#include "Accessibility.h"
 #include "ChildProcess.h"
 #include "DllOverrides.h"
 #include "PlatformServiceSimulator.h"
 #include "UiDriver.h"
 #include "VirtualUnits.h"
+#include "app/MainWindow.h"
 #include "app/SerialDisplay.h"
+#include "support/Files.h"
 #include "service/ServiceProtocol.h"
 
 #include <gtest/gtest.h>
@@ -150,6 +153,52 @@ void UsbUnits::TearDown()
 const std::wstring winUsbShown = L"WINUSB-000000-000000-000001";
 const std::vector<std::wstring> winUsbPlatform = {L"Manufacturer=Tervalis", L"Product=Quorvel Motion",
                                                   L"Serial=WINUSB000000000000000001"};
+
+// One delay-loaded DLL missing at a time, with a WinUSB unit and a HID unit of
+// different serials plugged in and no service: the tool keeps running, shows
+// what the remaining stages find (the WinUSB unit first, as the scan orders
+// them; the HID unit where winusb.dll is missing) and still copies it. A copy of
+// the tool under a name of its own takes the overrides, so nothing else does.
+// version.dll cannot be taken away under Wine: Wine's own user32 and setupapi
+// import it, so no Wine process starts without it (the tool calls it only for a
+// version line its log does not write; scripts/check-image covers its loading).
+TEST(DelayLoadedDllsAlone, EachMissingDllLeavesTheOtherPathsWorking)
+{
+    const uidriver::ComApartment com;
+    for (const std::wstring& unit : virtual_units::listUnits())
+        virtual_units::removeUnit(unit.substr(0, unit.find(L' ')));
+    ASSERT_TRUE(CopyFileW(uidriver::buildPath(L"\\tests\\standins\\winusb.dll").c_str(),
+                          L"C:\\windows\\system32\\winusb.dll", FALSE));
+    const std::wstring exe = uidriver::buildPath(L"\\tests\\Alone_Quorvel.exe");
+    ASSERT_TRUE(CopyFileW(uidriver::ChildProcess::productPath().c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(virtual_units::addUnit(UnitKind::WinUsb, winUsbUnit, winUsbPlatform));
+    ASSERT_TRUE(virtual_units::addUnit(UnitKind::Hid, firstCollection, platform));
+    ASSERT_TRUE(virtual_units::waitForInterface(winUsbUnit, 3000));
+    ASSERT_TRUE(virtual_units::waitForInterface(firstCollection, 3000));
+    const struct {
+        const wchar_t* missing;
+        const std::wstring& shown;
+    } rows[] = {{L"hid", winUsbShown}, {L"winusb", platformShown}, {L"uxtheme", winUsbShown},
+                {L"oleacc", winUsbShown}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing_support::narrow(row.missing));
+        uidriver::DllOverrides overrides(L"Alone_Quorvel.exe");
+        ASSERT_TRUE(overrides.set(L"winusb", L"native"));  // the test-only WinUSB, where not missing
+        ASSERT_TRUE(overrides.disable(row.missing));
+        uidriver::ChildProcess tool = uidriver::ChildProcess::start(exe);
+        ASSERT_TRUE(tool);
+        const HWND window = uidriver::waitForMainWindow(15000);
+        ASSERT_NE(nullptr, window);
+        EXPECT_EQ(row.shown, uidriver::waitForShown(window, row.shown, 20));  // shown, and copied
+        // A screen reader asks: without oleacc.dll the system's own answer names the window.
+        EXPECT_EQ(app::mainWindowTitle, uidriver::accessibleChild(window).name);
+        EXPECT_TRUE(tool.running());
+        uidriver::click(window, uidriver::closeButtonCentre);
+        EXPECT_EQ(0u, tool.waitForExit(10000).value_or(12345));
+    }
+    virtual_units::removeUnit(winUsbUnit);
+    virtual_units::removeUnit(firstCollection);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UsbUnits,

@@ -210,8 +210,81 @@ TEST_F(LogFile, AppendedExeNameAndVersionLine)
     logger.close();
     const std::string text = readFileBytes(expected);
     DeleteFileW(expected.c_str());
-    // Test programs carry no version resource.
-    EXPECT_EQ(1, countOf(text, "A: EXE Version: 0.0.0.0\r\n"));
+    // This program's version resource says 1.2.3.4.
+    EXPECT_EQ(1, countOf(text, "A: EXE Version: 1.2.3.4\r\n"));
+}
+
+// Every header mode, appending or truncating, over an existing file below and
+// above the rotation size: the lines written at open and at close, what is left
+// of the old file, and the backups.
+TEST_F(LogFile, EveryHeaderModeTruncateAndSize)
+{
+    const std::wstring path = testLogPath();
+    const std::string created = std::string("A: ") + lifecycleCreated + "\r\n";
+    const std::string pid = "A: PID: " + std::to_string(GetCurrentProcessId()) + "\r\n";
+    const std::string version = "A: EXE Version: 1.2.3.4\r\n";
+    const std::string destroyed = std::string("A: ") + lifecycleDestroyed + "\r\n";
+    const std::string small = "old\r\n";
+    const std::string large(diag::logRotateSize + 1, 'x');
+    struct Row {
+        diag::HeaderMode mode;
+        bool truncate;
+        bool above;
+        std::vector<std::string> atOpen;  // the new lines, without their time stamps
+        bool keepsOld;                    // the old content still heads the file
+        bool rotated;                     // the old file became .bak
+    };
+    const std::vector<std::string> none, lifecycle = {created, pid}, withVersion = {created, pid, version};
+    const Row rows[] = {
+        {diag::HeaderNone, false, false, none, true, false},
+        {diag::HeaderNone, false, true, none, false, true},
+        {diag::HeaderNone, true, false, none, false, false},
+        {diag::HeaderNone, true, true, none, false, false},
+        {diag::HeaderLifecycle, false, false, lifecycle, true, false},
+        {diag::HeaderLifecycle, false, true, lifecycle, false, true},
+        {diag::HeaderLifecycle, true, false, lifecycle, false, false},
+        {diag::HeaderLifecycle, true, true, lifecycle, false, false},
+        {diag::HeaderLifecycleAndVersion, false, false, withVersion, true, false},
+        {diag::HeaderLifecycleAndVersion, false, true, withVersion, false, true},
+        {diag::HeaderLifecycleAndVersion, true, false, withVersion, false, false},
+        {diag::HeaderLifecycleAndVersion, true, true, withVersion, false, false},
+    };
+    // The lines after the old content, each without its 24-character time stamp.
+    const auto newLines = [&](const std::string& text, bool keepsOld) {
+        std::vector<std::string> lines;
+        std::size_t at = keepsOld ? small.size() : 0;
+        while (at < text.size()) {
+            const std::size_t end = text.find('\n', at);
+            lines.push_back(text.substr(at + 24, end - at - 23));
+            at = end + 1;
+        }
+        return lines;
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "mode " << row.mode << ", truncate " << row.truncate << ", above "
+                                        << row.above);
+        removeAll();
+        const std::string& old = row.above ? large : small;
+        ASSERT_TRUE(writeFileBytes(path, old));
+        {
+            diag::Logger logger(testLogName, diag::LogEncodingAnsi, false, row.truncate, row.mode,
+                                diag::LogFolderLocalAppData);
+            const std::string opened = readFileBytes(path);
+            EXPECT_EQ(row.keepsOld, opened.compare(0, old.size(), old) == 0);
+            EXPECT_EQ(row.atOpen, newLines(opened, row.keepsOld));
+            logger.errorCode(2003, 2);
+            logger.close();
+        }
+        std::vector<std::string> expected = row.atOpen;
+        expected.push_back("E: GEC:2003, X:2\r\n");
+        if (row.mode != diag::HeaderNone)
+            expected.push_back(destroyed);
+        EXPECT_EQ(expected, newLines(readFileBytes(path), row.keepsOld));
+        EXPECT_EQ(row.rotated, fileExists(path + L".bak"));
+        if (row.rotated) {
+            EXPECT_EQ(diag::logRotateSize + 1, fileSizeOf(path + L".bak"));
+        }
+    }
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "support/LogCapture.h"
 #include "toolkit/Label.h"
 
+#include <cmath>
+
 using namespace testing_support;
 
 namespace {
@@ -126,28 +128,37 @@ TEST_F(WidgetDispatch, ChildWindowWithDefaultCoordinatesStartsEmptyAtTheOrigin)
     EXPECT_EQ(0, label->pixelSize().cy);
 }
 
-TEST(ComponentScaleConversions, TruncateInSinglePrecision)
+// Both conversions at every scale a user can pick, against the rule stated on
+// its own: the exact product (or quotient) of the value and the scale (the
+// single-precision float nearest to the factor / 100), rounded to the nearest
+// single-precision float, then truncated toward zero. In double the product of
+// two such numbers is exact, and rounding a double quotient to float gives the
+// correctly rounded float quotient, so the statement needs no float arithmetic.
+TEST(ComponentScaleConversions, TruncateInSinglePrecisionAtEveryScale)
 {
-    QEL::ComponentScale one;
-    EXPECT_EQ(650, one.toPixels(650));
-    EXPECT_EQ(649, one.toLogical(649));
+    for (int factor : {100, 120, 125, 150, 160, 175, 200}) {
+        const double scale = static_cast<float>(factor / 100.0);
+        QEL::ComponentScale s;
+        s.scale = QEL::scaleForFactor(factor);
+        ASSERT_EQ(scale, s.scale) << factor;
+        int differences = 0;
+        for (int value = -50; value <= 2000; ++value) {
+            const int pixels = static_cast<int>(std::trunc(static_cast<float>(value * scale)));
+            const int logical = static_cast<int>(std::trunc(static_cast<float>(value / scale)));
+            if (s.toPixels(value) != pixels || s.toLogical(value) != logical) {
+                ADD_FAILURE() << factor << "%: " << value << " -> " << s.toPixels(value) << " px (expected " << pixels
+                              << "), " << s.toLogical(value) << " logical (expected " << logical << ")";
+                if (++differences == 5)
+                    return;  // enough to see the pattern
+            }
+        }
+        EXPECT_EQ(static_cast<int>(CW_USEDEFAULT), s.toPixels(CW_USEDEFAULT)) << factor;
+    }
+    // The documented examples: at 1.25, 650 -> 812 and back to 649; at 1.2, 650 -> 780.
     QEL::ComponentScale s125;
     s125.scale = 1.25f;
     EXPECT_EQ(812, s125.toPixels(650));
-    EXPECT_EQ(290, s125.toPixels(232));
-    EXPECT_EQ(12, s125.toPixels(10));
-    EXPECT_EQ(87, s125.toPixels(70));
-    EXPECT_EQ(62, s125.toPixels(50));
     EXPECT_EQ(649, s125.toLogical(812));
-    QEL::ComponentScale s12;
-    s12.scale = QEL::scaleForFactor(120);
-    EXPECT_EQ(780, s12.toPixels(650));
-    EXPECT_EQ(278, s12.toPixels(232));
-    for (float scale : {1.0f, 1.25f, 2.0f, 5.0f}) {
-        QEL::ComponentScale s;
-        s.scale = scale;
-        EXPECT_EQ(static_cast<int>(CW_USEDEFAULT), s.toPixels(CW_USEDEFAULT));
-    }
 }
 
 TEST(ComponentScaleConversions, ScaleFactorTable)
