@@ -159,9 +159,12 @@ LRESULT MainWindow::onTimer(UINT, WPARAM, LPARAM)
 LRESULT MainWindow::onCommand(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
-    case copyCommandId:
-        copySerial(lastFocus && GetFocus() == lastFocus ? lastFocus : nullptr);
+    case copyCommandId: {
+        // Told through the control the screen reader is on, else the frame.
+        HWND focused = GetFocus();
+        copySerial(focused && IsChild(hwnd(), focused) ? focused : nullptr);
         return 0;
+    }
     case windowMenuCommandId:
         showWindowMenu();
         return 0;
