@@ -5,14 +5,15 @@
 //   node validate.js SBOM.json
 'use strict';
 const fs = require('fs');
-const { Spec, Validation } = require('@cyclonedx/cyclonedx-library');
+const { Validation } = require('@cyclonedx/cyclonedx-library');
 const parseSpdx = require('spdx-expression-parse');
 
 async function main(file) {
   const text = fs.readFileSync(file, 'utf8');
   const bom = JSON.parse(text);
   if (bom.specVersion !== '1.6') throw new Error(`specVersion is ${bom.specVersion}, not 1.6`);
-  const errors = await new Validation.JsonStrictValidator(Spec.Version.v1dot6).validate(text);
+  // The library's version enumeration holds the plain version strings.
+  const errors = await new Validation.JsonStrictValidator('1.6').validate(text);
   if (errors) throw new Error('schema: ' + JSON.stringify(errors, null, 2));
   for (const component of [bom.metadata.component, ...(bom.components || [])]) {
     for (const licence of component.licenses || []) {
