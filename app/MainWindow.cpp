@@ -283,32 +283,20 @@ void MainWindow::copySerial(HWND source)
                               said);
 }
 
-// A documented fill, or under a contrast theme the system colour given.
-void MainWindow::fill(Gdiplus::Graphics& graphics, const Gdiplus::SolidBrush& brush, int contrastColour,
-                      const Gdiplus::RectF& area)
-{
-    if (QEL::contrastThemeOn()) {
-        const Gdiplus::SolidBrush system(QEL::themed(0, contrastColour));
-        graphics.FillRectangle(&system, area);
-    } else {
-        graphics.FillRectangle(&brush, area);
-    }
-}
-
 void MainWindow::paint(Gdiplus::Graphics& graphics)
 {
     const Gdiplus::RectF client = clientRectF();
     const auto wholeWidth = static_cast<Gdiplus::REAL>(static_cast<int>(client.Width));
     const Gdiplus::REAL s = scale;
-    fill(graphics, *backgroundBrush, COLOR_WINDOW, client);
+    QEL::fillThemed(graphics, *backgroundBrush, COLOR_WINDOW, client);
     if (QEL::contrastThemeOn()) {
         Gdiplus::Pen frame(QEL::themed(0, COLOR_WINDOWTEXT), framePen->GetWidth());
         graphics.DrawRectangle(&frame, client);
     } else {
         graphics.DrawRectangle(framePen.get(), client);
     }
-    fill(graphics, *bandBrush, COLOR_WINDOW, {2 * s, 60 * s, wholeWidth - 4 * s, 55 * s});
-    fill(graphics, *panelBrush, COLOR_WINDOW, {2 * s, 115 * s, wholeWidth - 4 * s, 65 * s});
+    QEL::fillThemed(graphics, *bandBrush, COLOR_WINDOW, {2 * s, 60 * s, wholeWidth - 4 * s, 55 * s});
+    QEL::fillThemed(graphics, *panelBrush, COLOR_WINDOW, {2 * s, 115 * s, wholeWidth - 4 * s, 65 * s});
     if (logo) {
         const auto w = static_cast<Gdiplus::REAL>(logo->GetWidth());
         const auto h = static_cast<Gdiplus::REAL>(logo->GetHeight());

@@ -71,8 +71,6 @@ private:
     void restoreFocus();
     void setIcons();
     void showWindowMenu();
-    void fill(Gdiplus::Graphics& graphics, const Gdiplus::SolidBrush& brush, int contrastColour,
-              const Gdiplus::RectF& area);
 
     std::unique_ptr<Gdiplus::Bitmap> logo;
     std::unique_ptr<Gdiplus::SolidBrush> backgroundBrush;

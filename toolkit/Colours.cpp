@@ -56,4 +56,15 @@ Gdiplus::Color themed(Gdiplus::ARGB documented, int systemIndex)
     return Gdiplus::Color(GetRValue(colour), GetGValue(colour), GetBValue(colour));
 }
 
+void fillThemed(Gdiplus::Graphics& graphics, const Gdiplus::Brush& documented, int systemIndex,
+                const Gdiplus::RectF& area)
+{
+    if (!contrastThemeOn()) {
+        graphics.FillRectangle(&documented, area);
+        return;
+    }
+    const Gdiplus::SolidBrush system(themed(0, systemIndex));
+    graphics.FillRectangle(&system, area);
+}
+
 } // namespace QEL

@@ -27,5 +27,8 @@ void refreshColours();
 bool contrastThemeOn();
 // The documented colour, or under a contrast theme the system colour of index.
 Gdiplus::Color themed(Gdiplus::ARGB documented, int systemIndex);
+// Fills with the documented brush, or under a contrast theme the system colour of index.
+void fillThemed(Gdiplus::Graphics& graphics, const Gdiplus::Brush& documented, int systemIndex,
+                const Gdiplus::RectF& area);
 
 } // namespace QEL

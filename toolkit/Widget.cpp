@@ -185,14 +185,8 @@ LRESULT Widget::onQueryUiState(UINT, WPARAM, LPARAM)
 // The background brush, or under a contrast theme the window colour.
 void Widget::fillBackground(Gdiplus::Graphics& graphics)
 {
-    if (!background)
-        return;
-    if (contrastThemeOn()) {
-        Gdiplus::SolidBrush window(themed(0, COLOR_WINDOW));
-        graphics.FillRectangle(&window, clientRectF());
-    } else {
-        graphics.FillRectangle(background.get(), clientRectF());
-    }
+    if (background)
+        fillThemed(graphics, *background, COLOR_WINDOW, clientRectF());
 }
 
 LRESULT Widget::onEraseBackground(UINT, WPARAM, LPARAM)
