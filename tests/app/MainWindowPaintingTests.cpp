@@ -51,7 +51,8 @@ TEST(MainWindowPainting, PanelScalesAndAContrastThemeTakesEveryColour)
     auto owned = std::make_unique<FakeTheme>();
     FakeTheme& theme = *owned;
     QEL::setColourSource(std::move(owned));
-    SetCursorPos(0, 0);  // off the buttons
+    // The mouse in a corner no window reaches, so that no button lights up.
+    uidriver::moveMouseTo(GetDesktopWindow(), {GetSystemMetrics(SM_CXSCREEN) - 5, GetSystemMetrics(SM_CYSCREEN) - 5});
     for (const float scale : {1.0f, 1.25f, 1.5f}) {
         SCOPED_TRACE(scale);
         theme.on = false;
