@@ -20,15 +20,15 @@ constexpr UINT focusOnShowMessage = WM_APP + 1;
 
 } // namespace
 
-MainWindow::MainWindow()
+MainWindow::MainWindow(float screenScale)
     : Widget(nullptr),
-      backgroundBrush(std::make_unique<Gdiplus::SolidBrush>(Gdiplus::Color(0xFF444444))),
-      bandBrush(std::make_unique<Gdiplus::SolidBrush>(Gdiplus::Color(0xFF999999))),
-      panelBrush(std::make_unique<Gdiplus::SolidBrush>(Gdiplus::Color(0xFFF4F4F4))),
-      framePen(std::make_unique<Gdiplus::Pen>(Gdiplus::Color(0xFF000000), 4.0f))
+      backgroundBrush(std::make_unique<Gdiplus::SolidBrush>(QEL::resolve(QEL::palette::windowBackground))),
+      bandBrush(std::make_unique<Gdiplus::SolidBrush>(QEL::resolve(QEL::palette::band))),
+      panelBrush(std::make_unique<Gdiplus::SolidBrush>(QEL::resolve(QEL::palette::panel))),
+      framePen(std::make_unique<Gdiplus::Pen>(QEL::resolve(QEL::palette::windowFrame), 4.0f))
 {
     // The scale must be known before the window is created: creation converts the size.
-    scale = QEL::screenScaleFactor();
+    scale = screenScale;
     QEL::registerWindowClass(mainWindowClassName, LoadCursorW(nullptr, IDC_ARROW));
 
     // WM_CREATE arrives during creation, so the handlers come first.
@@ -90,36 +90,34 @@ LRESULT MainWindow::onCreate(UINT message, WPARAM wParam, LPARAM lParam)
     const auto textFont = QEL::makeFont(L"Verdana", 16 * scale, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
     const auto smallFont = QEL::makeFont(L"Verdana", 14 * scale, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
     const int spacing = static_cast<int>(10 * scale);
-    const Gdiplus::Color white(0xFFFFFFFF);
-    const Gdiplus::Color black(0xFF000000);
 
     auto* title = new QEL::Label(this);
     title->setFont(*titleFont);
-    title->setColor(white);
+    title->setColor(QEL::palette::textOnDark);
     title->setText(titleText);
     title->move(8, 10);
     title->resize(640, 50);
 
     auto* explanation = new QEL::Label(this);
     explanation->setFont(*smallFont);
-    explanation->setColor(white);
+    explanation->setColor(QEL::palette::textOnDark);
     explanation->setText(explanationText);
     explanation->move(10, 70);
     explanation->resize(640, 50);
 
     auto* caption = new QEL::Label(this);
     caption->setFont(*textFont);
-    caption->setColor(black);
+    caption->setColor(QEL::palette::textOnLight);
     caption->setText(captionText);
     caption->resize(45, 40);
 
     serialLabel = new QEL::TextField(this);
     serialLabel->setCaption(*caption);
     serialLabel->setFont(*textFont);
-    serialLabel->setColor(black);
+    serialLabel->setColor(QEL::palette::textOnLight);
     serialLabel->setText(checkingText);
     serialLabel->resize(490, 40);
-    serialLabel->setBackground(*panelBrush);
+    serialLabel->setBackground(QEL::palette::panel);
 
     auto* copyButton = new QEL::Button(this);
     copyButton->setText(copyButtonText);
@@ -132,7 +130,7 @@ LRESULT MainWindow::onCreate(UINT message, WPARAM wParam, LPARAM lParam)
     for (QEL::Button* button : {copyButton, closeButton}) {
         button->resize(200, 50);
         button->setFont(*textFont);
-        button->setColor(white);
+        button->setColor(QEL::palette::buttonText);
     }
 
     layoutRow(10, 135, spacing, {caption, serialLabel});
@@ -288,19 +286,15 @@ void MainWindow::paint(Gdiplus::Graphics& graphics)
     const Gdiplus::RectF client = clientRectF();
     const auto wholeWidth = static_cast<Gdiplus::REAL>(static_cast<int>(client.Width));
     const Gdiplus::REAL s = scale;
-    QEL::fillThemed(graphics, *backgroundBrush, COLOR_WINDOW, client);
-    if (QEL::contrastThemeOn()) {
-        Gdiplus::Pen frame(QEL::themed(0, COLOR_WINDOWTEXT), framePen->GetWidth());
-        graphics.DrawRectangle(&frame, client);
-    } else {
-        graphics.DrawRectangle(framePen.get(), client);
-    }
-    QEL::fillThemed(graphics, *bandBrush, COLOR_WINDOW, {2 * s, 60 * s, wholeWidth - 4 * s, 55 * s});
-    QEL::fillThemed(graphics, *panelBrush, COLOR_WINDOW, {2 * s, 115 * s, wholeWidth - 4 * s, 65 * s});
+    QEL::fill(graphics, *backgroundBrush, QEL::palette::windowBackground, client);
+    framePen->SetColor(QEL::resolve(QEL::palette::windowFrame));
+    graphics.DrawRectangle(framePen.get(), client);
+    QEL::fill(graphics, *bandBrush, QEL::palette::band, {2 * s, 60 * s, wholeWidth - 4 * s, 55 * s});
+    QEL::fill(graphics, *panelBrush, QEL::palette::panel, {2 * s, 115 * s, wholeWidth - 4 * s, 65 * s});
     if (logo) {
         const auto w = static_cast<Gdiplus::REAL>(logo->GetWidth());
         const auto h = static_cast<Gdiplus::REAL>(logo->GetHeight());
-        graphics.DrawImage(logo.get(), wholeWidth - w * s - 14 * s, 17 * s, w * s, h * s);
+        QEL::drawImage(graphics, *logo, {wholeWidth - w * s - 14 * s, 17 * s, w * s, h * s}, QEL::palette::logo);
     }
 }
 

@@ -45,7 +45,8 @@ extern const UINT scanPeriodMs;
 
 class MainWindow : public QEL::Widget {
 public:
-    MainWindow();
+    // At the screen's scale; tests name another.
+    explicit MainWindow(float screenScale = QEL::screenScaleFactor());
     ~MainWindow() override;
 
     void paint(Gdiplus::Graphics& graphics) override;

@@ -17,6 +17,7 @@ Button::Button(Widget* parent) : Label(parent, buttonClassName)
     addHandler(WM_KEYDOWN, &Button::onKeyDown);
     addHandler(BM_CLICK, &Button::onClickRequest);
     SetWindowLongW(hwnd(), GWL_STYLE, GetWindowLongW(hwnd(), GWL_STYLE) | WS_TABSTOP);
+    color = palette::buttonText;
     format->SetAlignment(Gdiplus::StringAlignmentCenter);
     format->SetLineAlignment(Gdiplus::StringAlignmentCenter);
 }
@@ -132,19 +133,17 @@ bool Button::doDefaultAction()
 void Button::paint(Gdiplus::Graphics& graphics)
 {
     const bool lit = pressed || hovered;
-    const Gdiplus::Color fill = themed(pressed ? pressedFill : hovered ? hoveredFill : idleFill,
-                                       lit ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
-    const Gdiplus::Color text = themed(color.GetValue(), lit ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT);
-    Gdiplus::SolidBrush brush(fill);
+    Gdiplus::SolidBrush brush(resolve(pressed   ? palette::buttonPressed
+                                      : hovered ? palette::buttonHovered
+                                                : palette::buttonIdle));
     const Gdiplus::RectF area = clientRectF();
     graphics.FillRectangle(&brush, area);
-    if (contrastThemeOn()) {
-        Gdiplus::Pen border(themed(0, COLOR_BTNTEXT), 1.0f);
-        graphics.DrawRectangle(&border, area.X, area.Y, area.Width - 1, area.Height - 1);
-    }
-    drawText(graphics, text);
+    // Inside the edge: the last column and row are width - 1 and height - 1.
+    Gdiplus::Pen border(resolve(palette::buttonBorder), 1.0f);
+    graphics.DrawRectangle(&border, area.X, area.Y, area.Width - 1, area.Height - 1);
+    drawText(graphics, lit ? palette::buttonLitText : color);
     // Only the keyboard gives a button the focus; the mouse path never draws this.
-    drawFocusCue(graphics, themed(focusFrame, lit ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT));
+    drawFocusCue(graphics, lit ? palette::buttonLitFocusFrame : palette::buttonFocusFrame);
 }
 
 } // namespace QEL

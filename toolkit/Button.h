@@ -1,8 +1,8 @@
 // A flat, custom-drawn push button: a label with centred text whose fill tracks
 // the mouse, and a click action run on press and release over it. It is a tab
 // stop: with the keyboard focus it shows a focus rectangle (once the keyboard
-// has been used), and Enter or Space clicks it. Under a contrast theme it takes
-// the system's button and highlight colours, with a border.
+// has been used), and Enter or Space clicks it. Its colours are the palette's
+// button entries (Colours.h); under a contrast theme it has a border.
 #pragma once
 
 #include "toolkit/Label.h"
@@ -27,11 +27,6 @@ public:
 
     bool isHovered() const { return hovered; }
     bool isPressed() const { return pressed; }
-
-    static constexpr Gdiplus::ARGB idleFill = 0xFF444444;
-    static constexpr Gdiplus::ARGB hoveredFill = 0xFF888888;
-    static constexpr Gdiplus::ARGB pressedFill = 0xFFBBBBBB;
-    static constexpr Gdiplus::ARGB focusFrame = 0xFFFFFFFF;
 
 private:
     LRESULT onMouseLeave(UINT message, WPARAM wParam, LPARAM lParam);

@@ -11,7 +11,7 @@ public:
         HIGHCONTRASTW contrast = {};
         contrast.cbSize = sizeof contrast;
         return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0)
-            && (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+            && contrastThemeIn(contrast);
     }
     COLORREF systemColour(int index) const override { return GetSysColor(index); }
 };
@@ -48,23 +48,45 @@ bool contrastThemeOn()
     return g_contrast;
 }
 
-Gdiplus::Color themed(Gdiplus::ARGB documented, int systemIndex)
+bool contrastThemeIn(const HIGHCONTRASTW& answer)
 {
-    if (!contrastThemeOn())
-        return Gdiplus::Color(documented);
-    const COLORREF colour = source().systemColour(systemIndex);
-    return Gdiplus::Color(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    return (answer.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
-void fillThemed(Gdiplus::Graphics& graphics, const Gdiplus::Brush& documented, int systemIndex,
-                const Gdiplus::RectF& area)
+Gdiplus::Color resolve(const Colour& colour)
+{
+    if (!contrastThemeOn())
+        return Gdiplus::Color(colour.documented);
+    const COLORREF system = source().systemColour(colour.contrastIndex);
+    return Gdiplus::Color(GetRValue(system), GetGValue(system), GetBValue(system));
+}
+
+void fill(Gdiplus::Graphics& graphics, Gdiplus::SolidBrush& brush, const Colour& colour,
+          const Gdiplus::RectF& area)
+{
+    brush.SetColor(resolve(colour));
+    graphics.FillRectangle(&brush, area);
+}
+
+void drawImage(Gdiplus::Graphics& graphics, Gdiplus::Image& image, const Gdiplus::RectF& area,
+               const Colour& silhouette)
 {
     if (!contrastThemeOn()) {
-        graphics.FillRectangle(&documented, area);
+        graphics.DrawImage(&image, area.X, area.Y, area.Width, area.Height);
         return;
     }
-    const Gdiplus::SolidBrush system(themed(0, systemIndex));
-    graphics.FillRectangle(&system, area);
+    // Every colour channel becomes the system colour's; alpha passes unchanged.
+    const Gdiplus::Color colour = resolve(silhouette);
+    Gdiplus::ColorMatrix matrix = {};
+    matrix.m[3][3] = 1.0f;
+    matrix.m[4][0] = colour.GetR() / 255.0f;
+    matrix.m[4][1] = colour.GetG() / 255.0f;
+    matrix.m[4][2] = colour.GetB() / 255.0f;
+    matrix.m[4][4] = 1.0f;
+    Gdiplus::ImageAttributes attributes;
+    attributes.SetColorMatrix(&matrix);
+    graphics.DrawImage(&image, area, 0.0f, 0.0f, static_cast<Gdiplus::REAL>(image.GetWidth()),
+                       static_cast<Gdiplus::REAL>(image.GetHeight()), Gdiplus::UnitPixel, &attributes);
 }
 
 } // namespace QEL

@@ -9,7 +9,6 @@ namespace QEL {
 
 Label::Label(Widget* parent, const wchar_t* className)
     : Widget(parent),
-      color(0xFF000000),
       format(std::make_unique<Gdiplus::StringFormat>(0, LANG_NEUTRAL))
 {
     font = makeFont(L"Arial", 8.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
@@ -65,22 +64,22 @@ void Label::setFont(const Gdiplus::Font& newFont)
     font.reset(newFont.Clone());
 }
 
-void Label::setColor(const Gdiplus::Color& newColor)
+void Label::setColor(const Colour& newColor)
 {
     color = newColor;
 }
 
-void Label::drawText(Gdiplus::Graphics& graphics, const Gdiplus::Color& textColour)
+void Label::drawText(Gdiplus::Graphics& graphics, const Colour& textColour)
 {
-    Gdiplus::SolidBrush brush(textColour);
+    Gdiplus::SolidBrush brush(resolve(textColour));
     graphics.DrawString(labelText.c_str(), -1, font.get(), clientRectF(), format.get(), &brush);
 }
 
-void Label::drawFocusCue(Gdiplus::Graphics& graphics, const Gdiplus::Color& colour)
+void Label::drawFocusCue(Gdiplus::Graphics& graphics, const Colour& colour)
 {
     if (!showsFocusCue())
         return;
-    Gdiplus::Pen pen(colour, scale);
+    Gdiplus::Pen pen(resolve(colour), scale);
     pen.SetDashStyle(Gdiplus::DashStyleDot);
     const Gdiplus::RectF area = clientRectF();
     const Gdiplus::REAL inset = focusInset * scale;
@@ -90,7 +89,7 @@ void Label::drawFocusCue(Gdiplus::Graphics& graphics, const Gdiplus::Color& colo
 
 void Label::paint(Gdiplus::Graphics& graphics)
 {
-    drawText(graphics, themed(color.GetValue(), COLOR_WINDOWTEXT));
+    drawText(graphics, color);
 }
 
 } // namespace QEL

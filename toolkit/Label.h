@@ -23,7 +23,8 @@ public:
 
     // Keeps a copy of the font; the caller's may go at once.
     void setFont(const Gdiplus::Font& font);
-    void setColor(const Gdiplus::Color& color);
+    // The text's colour, a palette entry (Colours.h).
+    void setColor(const Colour& color);
 
     // What a screen reader is told besides the text: static text, read-only, no action.
     LONG accessibleRole() const override;
@@ -33,15 +34,15 @@ public:
 
 protected:
     // The text in its font and format, in the colour given.
-    void drawText(Gdiplus::Graphics& graphics, const Gdiplus::Color& textColour);
+    void drawText(Gdiplus::Graphics& graphics, const Colour& textColour);
     // The dotted focus rectangle, while the widget shows a focus cue.
-    void drawFocusCue(Gdiplus::Graphics& graphics, const Gdiplus::Color& colour);
+    void drawFocusCue(Gdiplus::Graphics& graphics, const Colour& colour);
     // Tells screen readers that the text changed (for a label, its name).
     virtual void announceTextChange();
 
     std::wstring labelText;
     std::unique_ptr<Gdiplus::Font> font;
-    Gdiplus::Color color;
+    Colour color = palette::textOnLight;
     std::unique_ptr<Gdiplus::StringFormat> format;
 
 private:

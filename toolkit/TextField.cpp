@@ -26,9 +26,8 @@ void TextField::announceTextChange()
 
 void TextField::paint(Gdiplus::Graphics& graphics)
 {
-    const Gdiplus::Color text = themed(color.GetValue(), COLOR_WINDOWTEXT);
-    drawText(graphics, text);
-    drawFocusCue(graphics, text);
+    drawText(graphics, color);
+    drawFocusCue(graphics, color);
 }
 
 } // namespace QEL

@@ -182,11 +182,10 @@ LRESULT Widget::onQueryUiState(UINT, WPARAM, LPARAM)
     return focusCuesHidden ? UISF_HIDEFOCUS : 0;
 }
 
-// The background brush, or under a contrast theme the window colour.
 void Widget::fillBackground(Gdiplus::Graphics& graphics)
 {
     if (background)
-        fillThemed(graphics, *background, COLOR_WINDOW, clientRectF());
+        fill(graphics, *background, backgroundColour, clientRectF());
 }
 
 LRESULT Widget::onEraseBackground(UINT, WPARAM, LPARAM)
@@ -239,6 +238,9 @@ void Widget::paintOffScreen(HDC paintDc)
     {
         Gdiplus::Graphics graphics(backBuffer_.get());
         graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
+        // Transparent again: a widget without a background would otherwise draw
+        // over its last paint, and the old text's soft edges would stay.
+        graphics.Clear(Gdiplus::Color(0, 0, 0, 0));
         fillBackground(graphics);
         paint(graphics);
     }
@@ -293,9 +295,10 @@ void Widget::invalidate(bool alsoParent, const RECT* rect)
     InvalidateRect(hwnd_, rect, FALSE);
 }
 
-void Widget::setBackground(const Gdiplus::Brush& brush)
+void Widget::setBackground(const Colour& colour)
 {
-    background.reset(brush.Clone());
+    backgroundColour = colour;
+    background = std::make_unique<Gdiplus::SolidBrush>(resolve(colour));
 }
 
 void Widget::close()

@@ -47,8 +47,12 @@ public:
     Gdiplus::RectF clientRectF() const;
     void removeFrame();
     void centerOnScreen();
+    // Where a window of that size stands centred on the monitor (on its whole
+    // screen, not the work area a taskbar leaves).
+    static POINT centredOn(const MONITORINFO& monitor, SIZE window);
     void invalidate(bool alsoParent = false, const RECT* rect = nullptr);
-    void setBackground(const Gdiplus::Brush& brush);
+    // The fill under the content of every paint, from then on.
+    void setBackground(const Colour& colour);
     void close();
 
     static void layoutRow(int x, int y, int spacing, const std::vector<Widget*>& widgets);
@@ -105,7 +109,8 @@ private:
     HWND hwnd_ = nullptr;
     WNDPROC defaultProc = DefWindowProcW;
     std::unique_ptr<Gdiplus::Bitmap> backBuffer_;
-    std::unique_ptr<Gdiplus::Brush> background;
+    std::unique_ptr<Gdiplus::SolidBrush> background;  // null: no fill
+    Colour backgroundColour = {};
     std::wstring shortcut;
     bool focusCuesHidden = false;
     Accessible* accessible = nullptr;  // one reference, made on the first request

@@ -25,9 +25,15 @@ void Widget::centerOnScreen()
     info.cbSize = sizeof info;
     GetMonitorInfoW(primary, &info);
     const SIZE size = pixelSize();
-    const int x = (info.rcMonitor.right - info.rcMonitor.left - size.cx) / 2;
-    const int y = (info.rcMonitor.bottom - info.rcMonitor.top - size.cy) / 2;
-    SetWindowPos(hwnd_, nullptr, x, y, size.cx, size.cy, SWP_NOSIZE | SWP_NOZORDER);
+    const POINT origin = centredOn(info, size);
+    SetWindowPos(hwnd_, nullptr, origin.x, origin.y, size.cx, size.cy, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+POINT Widget::centredOn(const MONITORINFO& monitor, SIZE window)
+{
+    // The primary monitor's rectangle starts at the screen origin.
+    return {(monitor.rcMonitor.right - monitor.rcMonitor.left - window.cx) / 2,
+            (monitor.rcMonitor.bottom - monitor.rcMonitor.top - window.cy) / 2};
 }
 
 void Widget::layoutRow(int x, int y, int spacing, const std::vector<Widget*>& widgets)

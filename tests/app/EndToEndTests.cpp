@@ -209,7 +209,8 @@ int inkRows(HWND window, const RECT& child, bool whiteInk, int width)
 // by a per-program override while Wine's own placeholder waits beside it: the
 // window and every child, in pixels, with the sizes and the spacing truncated;
 // and every text drawn in a font scaled as much, against 100 % as the control
-// (each text's inked rows grow with the scale; an unscaled font keeps them).
+// (each text's inked rows grow with the scale; an unscaled font keeps them);
+// and the process asks Shcore to be aware per monitor.
 TEST_F(Product, ScalesTheWindowItsChildrenAndTheirTexts)
 {
     const std::wstring shcore = systemFile(L"shcore.dll");
@@ -243,11 +244,19 @@ TEST_F(Product, ScalesTheWindowItsChildrenAndTheirTexts)
     } texts[] = {{"title", true, 30}, {"explanation", true, 14}, {"S/N:", false, 16},
                  {"serial", false, 16}, {"Copy", true, 16}, {"Close", true, 16}};
     std::vector<int> control;
+    // The stand-in writes down the DPI awareness the product asks for.
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring awarenessFile = std::wstring(temp) + L"quorvel_dpi_awareness.txt";
     for (const auto& c : cases) {
         SCOPED_TRACE(narrow(c.factor));
+        DeleteFileW(awarenessFile.c_str());
+        SetEnvironmentVariableW(L"QUORVEL_TEST_DPI_AWARENESS_FILE", awarenessFile.c_str());
         SetEnvironmentVariableW(L"QUORVEL_TEST_SCALE_FACTOR", c.factor);
         launch();
         SetEnvironmentVariableW(L"QUORVEL_TEST_SCALE_FACTOR", nullptr);
+        SetEnvironmentVariableW(L"QUORVEL_TEST_DPI_AWARENESS_FILE", nullptr);
+        EXPECT_EQ("2", readFileBytes(awarenessFile));  // PROCESS_PER_MONITOR_DPI_AWARE
         RECT rect;
         GetWindowRect(window, &rect);
         EXPECT_EQ(c.window.cx, rect.right - rect.left);

@@ -48,7 +48,7 @@ TEST_F(Painting, LabelBackgroundFillsAndEmptyTextDrawsNothingElse)
     auto* label = new QEL::Label(&window);
     label->move(20, 20);
     label->resize(60, 30);
-    label->setBackground(Gdiplus::SolidBrush(Gdiplus::Color(0xFF1F7A3D)));
+    label->setBackground({0xFF1F7A3D, COLOR_WINDOW});
     repaint(window.hwnd());
     for (int y = 0; y < 30; y += 7)
         for (int x = 0; x < 60; x += 9)
@@ -78,12 +78,12 @@ TEST_F(Painting, DefaultLabelLookAndCentredButtonText)
     TestWindow window(10, 10, 200, 120);
     auto* label = new QEL::Label(&window);
     label->resize(60, 50);
-    label->setBackground(Gdiplus::SolidBrush(Gdiplus::Color(0xFFFFFFFF)));
+    label->setBackground({0xFFFFFFFF, COLOR_WINDOW});
     label->setText(L"HHHH HHHH HHHH");
     auto* button = new QEL::Button(&window);
     button->move(70, 0);
     button->resize(120, 40);
-    button->setColor(Gdiplus::Color(0xFF000000));
+    button->setColor({0xFF000000, COLOR_BTNTEXT});
     button->setText(L"HH");
     repaint(window.hwnd());
     const RECT text = inkBox(label->hwnd(), 60, 50);
@@ -101,11 +101,11 @@ TEST_F(Painting, LabelTextIsDrawnInItsColour)
     TestWindow window(10, 10, 200, 120);
     auto* label = new QEL::Label(&window);
     label->resize(180, 60);
-    label->setBackground(Gdiplus::SolidBrush(Gdiplus::Color(0xFFFFFFFF)));
+    label->setBackground({0xFFFFFFFF, COLOR_WINDOW});
     auto font = QEL::makeFont(L"Verdana", 40.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
     label->setFont(*font);
     font.reset();  // the label keeps its own copy
-    label->setColor(Gdiplus::Color(0xFFFF0000));
+    label->setColor({0xFFFF0000, COLOR_WINDOWTEXT});
     label->setText(L"HHH");
     EXPECT_EQ(L"HHH", label->text());
     repaint(window.hwnd());
@@ -119,9 +119,14 @@ TEST_F(Painting, LabelTextIsDrawnInItsColour)
 // A contrast theme, through a fake colour source (Wine cannot turn one on): a
 // label and a button take its colours once the window hears of the change, the
 // button with a border and the highlight colours under the mouse; turned off,
-// the documented colours come back.
+// the documented colours come back. The system's answer says a theme is on
+// with HCF_HIGHCONTRASTON; HCF_AVAILABLE alone is set on most desktops.
 TEST_F(Painting, ContrastThemeColoursComeFromTheSourceAndFollowItsChanges)
 {
+    HIGHCONTRASTW answer = {sizeof answer, HCF_AVAILABLE | HCF_HOTKEYACTIVE, nullptr};
+    EXPECT_FALSE(QEL::contrastThemeIn(answer));
+    answer.dwFlags |= HCF_HIGHCONTRASTON;
+    EXPECT_TRUE(QEL::contrastThemeIn(answer));
     struct FakeTheme : QEL::ColourSource {
         explicit FakeTheme(const bool& on) : on(on) {}
         bool contrastThemeOn() const override { return on; }
@@ -152,7 +157,7 @@ TEST_F(Painting, ContrastThemeColoursComeFromTheSourceAndFollowItsChanges)
         widget->setFont(*font);
         widget->setText(L"HH");
     }
-    label->setBackground(Gdiplus::SolidBrush(Gdiplus::Color(0xFFFFFFFF)));
+    label->setBackground({0xFFFFFFFF, COLOR_WINDOW});
     button->move(130, 0);
     const auto inkOf = [](HWND hwnd, unsigned colour) {
         const uidriver::ScreenCapture shot = uidriver::capture(hwnd, {0, 0, 110, 50});
@@ -359,7 +364,7 @@ TEST_F(Leaks, CreatingAndDestroyingWindowsLeaksNothing)
         TestWindow window(10, 10, 300, 200, 1.0f, false);
         auto* label = new QEL::Label(&window);
         label->resize(100, 30);
-        label->setBackground(Gdiplus::SolidBrush(Gdiplus::Color(0xFF336699)));
+        label->setBackground({0xFF336699, COLOR_WINDOW});
         label->setText(L"text");
         auto* button = new QEL::Button(&window);
         button->resize(100, 40);

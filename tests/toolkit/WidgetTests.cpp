@@ -244,6 +244,11 @@ TEST_F(WidgetGeometry, RemoveFrameAndCenterOnScreen)
     GetWindowRect(window.hwnd(), &rect);
     EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 200) / 2, rect.left);
     EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 100) / 2, rect.top);
+    // On the whole screen, not the work area left by a taskbar (Xvfb has none).
+    const MONITORINFO monitor = {sizeof monitor, {0, 0, 1280, 1024}, {60, 0, 1280, 984}, MONITORINFOF_PRIMARY};
+    const POINT origin = QEL::Widget::centredOn(monitor, {200, 100});
+    EXPECT_EQ(540, origin.x);
+    EXPECT_EQ(462, origin.y);
 }
 
 TEST_F(WidgetGeometry, ClientRectAsFloats)
