@@ -49,6 +49,12 @@ TEST_F(LogLevelSetting, ValueShapes)
     EXPECT_EQ(4, diag::readLogLevel(testLogName));
     machine.setValue("LogLevel", REG_QWORD, &wide, sizeof wide);
     EXPECT_EQ(2, diag::readLogLevel(testLogName));
+    // The longer value touches neither the 4-byte destination nor what lies after it.
+    std::int32_t destination[2] = {0x5eed, 0x5eed};
+    EXPECT_FALSE(diag::RegistryKey(diag::settingsKeyPath(testLogName), diag::HiveLocalMachine, true)
+                     .readDword("LogLevel", destination));
+    EXPECT_EQ(0x5eed, destination[0]);
+    EXPECT_EQ(0x5eed, destination[1]);
 
     const unsigned char oneByte = 1;
     user.setValue("LogLevel", REG_BINARY, &oneByte, 1);

@@ -227,8 +227,8 @@ BOOL SimulatedDevices::SetupDiGetDeviceInterfaceDetailW(HDEVINFO set,
     }
     const SimDevice& device = devices_[interfaceData->Reserved - 1];
     record("SetupDiGetDeviceInterfaceDetailW", &device);
-    const DWORD needed =
-        static_cast<DWORD>(detailPathOffset + (device.path.size() + 1) * sizeof(wchar_t));
+    const std::size_t pathUnits = device.path.size() + (device.pathWithoutNul ? 0 : 1);
+    const DWORD needed = static_cast<DWORD>(detailPathOffset + pathUnits * sizeof(wchar_t));
     if (requiredSize)
         *requiredSize = device.reportedDetailSize.value_or(needed);
     if (!detail) {
@@ -248,7 +248,7 @@ BOOL SimulatedDevices::SetupDiGetDeviceInterfaceDetailW(HDEVINFO set,
         deviceInfo->ClassGuid = device.setupClass;
         deviceInfo->DevInst = static_cast<DWORD>(interfaceData->Reserved);
     }
-    std::memcpy(detail->DevicePath, device.path.c_str(), (device.path.size() + 1) * sizeof(wchar_t));
+    std::memcpy(detail->DevicePath, device.path.c_str(), pathUnits * sizeof(wchar_t));
     return succeed();
 }
 
@@ -425,7 +425,8 @@ BOOL SimulatedDevices::WinUsb_GetDescriptor(WINUSB_INTERFACE_HANDLE interfaceHan
     if (descriptor.shortTransfer != 0)
         count = std::min(count, descriptor.shortTransfer);
     std::memcpy(buffer, descriptor.bytes.data(), count);
-    *transferred = count;
+    *transferred = descriptor.mode == StringDescriptor::OverReported
+                       ? static_cast<ULONG>(descriptor.bytes.size()) : count;
     return succeed();
 }
 
