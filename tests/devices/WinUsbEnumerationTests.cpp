@@ -176,6 +176,7 @@ TEST_F(WinUsbStage, PathFillingTheDetailWithoutNulEndsAtTheBuffer)
     const std::size_t units = (devices::winUsbDetailBytes - devices::detailPathOffset) / 2;
     path.insert(path.find(L"#{"), units - path.size(), L'7');
     sim.addWinUsb(path, L"Tervalis", L"P", L"S").pathWithoutNul = true;
+    guardNextAllocation(devices::winUsbDetailBytes);  // the stage's detail buffer
     list.enumerateWinUsb(nullptr, nullptr);
     ASSERT_EQ(1u, list.devices().size());
     EXPECT_EQ(path, list.devices()[0].devicePath);

@@ -7,6 +7,24 @@
 
 namespace {
 thread_local bool g_failNextAllocation = false;
+thread_local std::size_t g_guardedBytes = 0;
+thread_local void* g_guarded = nullptr;
+
+// Not inlined: the compiler would otherwise see free() given what operator new returned.
+__attribute__((noinline)) void releaseBlock(void* block)
+{
+    if (block && block == g_guarded) {
+        g_guarded = nullptr;
+        VirtualFree(block, 0, MEM_RELEASE);
+    } else {
+        std::free(block);
+    }
+}
+}
+
+void testing_support::guardNextAllocation(std::size_t bytes)
+{
+    g_guardedBytes = bytes;
 }
 
 // Every program that uses the simulated device set gets this allocator, which can
@@ -17,6 +35,13 @@ void* operator new(std::size_t size)
         g_failNextAllocation = false;
         throw std::bad_alloc();
     }
+    if (size == g_guardedBytes && size % 4096 == 0) {
+        g_guardedBytes = 0;
+        auto* block = static_cast<char*>(VirtualAlloc(nullptr, size + 4096, MEM_COMMIT, PAGE_READWRITE));
+        DWORD previous = 0;
+        if (block && VirtualProtect(block + size, 4096, PAGE_NOACCESS, &previous))
+            return g_guarded = block;
+    }
     if (void* block = std::malloc(size ? size : 1))
         return block;
     throw std::bad_alloc();
@@ -24,12 +49,12 @@ void* operator new(std::size_t size)
 
 void operator delete(void* block) noexcept
 {
-    std::free(block);
+    releaseBlock(block);
 }
 
 void operator delete(void* block, std::size_t) noexcept
 {
-    std::free(block);
+    releaseBlock(block);
 }
 
 namespace testing_support {

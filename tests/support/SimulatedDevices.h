@@ -81,6 +81,10 @@ struct SimDevice {
     std::map<UCHAR, StringDescriptor> strings;    // by string index
 };
 
+// The next allocation of exactly this many bytes (whole pages) on this thread ends
+// where a page no one may touch begins: a read past its end stops the program.
+void guardNextAllocation(std::size_t bytes);
+
 // A device descriptor with the three string indices at offsets 14 to 16.
 std::vector<unsigned char> deviceDescriptorWith(UCHAR iManufacturer, UCHAR iProduct,
                                                 UCHAR iSerial);
