@@ -92,9 +92,8 @@ TEST_F(Clipboard, CopiesTheTextWithItsTerminatorUpToTheFirstNul)
     EXPECT_EQ(std::wstring(L"ABC", 4), read());
 }
 
-// Runs copy while another thread holds the clipboard open for holdMs. Wine's own
-// clipboard manager opens the clipboard for moments after each change, so the
-// holder tries until it has it, and copy runs only once it really is held.
+// Runs copy while another thread holds the clipboard open for holdMs. The holder
+// tries until it has it (see open()), and copy runs only once it really is held.
 template <typename Copy>
 void copyWhileHeld(DWORD holdMs, Copy copy)
 {

@@ -182,14 +182,6 @@ TEST_F(WinUsbStage, PathFillingTheDetailWithoutNulEndsAtTheBuffer)
     EXPECT_EQ(path, list.devices()[0].devicePath);
 }
 
-std::vector<unsigned char> descriptorOf99Units()
-{
-    std::vector<unsigned char> bytes = {200, 3};
-    for (int i = 0; i < 99; ++i)
-        bytes.insert(bytes.end(), {'Q', 0});
-    return bytes;
-}
-
 // Descriptors that lie about their length: only bytes received are ever read.
 struct BadDescriptor {
     const char* name;
@@ -228,11 +220,11 @@ INSTANTIATE_TEST_SUITE_P(
                       StringDescriptor::InsufficientBuffer, 5, L"A"},
         BadDescriptor{"SingleByte", {8}, StringDescriptor::InsufficientBuffer, 0, L""},
         BadDescriptor{"NothingTransferred", {8, 3, 'A', 0}, StringDescriptor::NothingTransferred, 0, L""},
-        BadDescriptor{"TruncatedToBuffer", descriptorOf99Units(), StringDescriptor::Truncate, 0,
-                      std::wstring(99, L'Q')},
+        BadDescriptor{"TruncatedToBuffer", StringDescriptor::of(std::wstring(99, L'Q')).bytes,
+                      StringDescriptor::Truncate, 0, std::wstring(99, L'Q')},
         // The transfer claims all 200 bytes though only the buffer's 64 arrived.
-        BadDescriptor{"TransferOverReported", descriptorOf99Units(), StringDescriptor::OverReported, 0,
-                      std::wstring(99, L'Q')}),
+        BadDescriptor{"TransferOverReported", StringDescriptor::of(std::wstring(99, L'Q')).bytes,
+                      StringDescriptor::OverReported, 0, std::wstring(99, L'Q')}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WinUsbStage, ShortDeviceDescriptorCountsMissingIndicesAsAbsent)

@@ -13,12 +13,10 @@ thread_local void* g_guarded = nullptr;
 // Not inlined: the compiler would otherwise see free() given what operator new returned.
 __attribute__((noinline)) void releaseBlock(void* block)
 {
-    if (block && block == g_guarded) {
-        g_guarded = nullptr;
-        VirtualFree(block, 0, MEM_RELEASE);
-    } else {
-        std::free(block);
-    }
+    if (!block || block != g_guarded)
+        return std::free(block);
+    g_guarded = nullptr;
+    VirtualFree(block, 0, MEM_RELEASE);
 }
 }
 
@@ -28,14 +26,15 @@ void testing_support::guardNextAllocation(std::size_t bytes)
 }
 
 // Every program that uses the simulated device set gets this allocator, which can
-// be told to fail once; otherwise it is the usual one.
+// be told to fail once, or to end one block at a no-access page; otherwise it is
+// the usual one.
 void* operator new(std::size_t size)
 {
     if (g_failNextAllocation) {
         g_failNextAllocation = false;
         throw std::bad_alloc();
     }
-    if (size == g_guardedBytes && size % 4096 == 0) {
+    if (size != 0 && size == g_guardedBytes && size % 4096 == 0) {
         g_guardedBytes = 0;
         auto* block = static_cast<char*>(VirtualAlloc(nullptr, size + 4096, MEM_COMMIT, PAGE_READWRITE));
         DWORD previous = 0;
