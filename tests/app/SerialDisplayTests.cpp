@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <tuple>
 
@@ -58,6 +59,13 @@ protected:
 
     // The whole block, terminator and all, so that anything after the text shows.
     std::wstring read() { return uidriver::clipboardBlock().value_or(L"<none>"); }
+    // Wine's own clipboard manager holds the clipboard for moments after a change.
+    bool open()
+    {
+        for (int attempt = 0; attempt < 50 && !OpenClipboard(owner); ++attempt)
+            Sleep(20);
+        return GetOpenClipboardWindow() == owner;
+    }
 
     HWND owner = nullptr;
 };
@@ -65,24 +73,41 @@ protected:
 // The text up to its first NUL, with one terminator: exactly that block.
 TEST_F(Clipboard, CopiesTheTextWithItsTerminatorUpToTheFirstNul)
 {
+    // Another program's text, and a format of its own, do not survive beside the copy.
+    const UINT otherFormat = RegisterClipboardFormatW(L"QuorvelTest_OtherProgram");
+    ASSERT_TRUE(open());
+    EmptyClipboard();
+    for (UINT format : {UINT{CF_TEXT}, otherFormat})
+        SetClipboardData(format, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 8));  // ""
+    CloseClipboard();
     app::copyToClipboard(L"(checking...)", owner);
     EXPECT_EQ(std::wstring(L"(checking...)", 14), read());
+    EXPECT_FALSE(IsClipboardFormatAvailable(otherFormat));
+    ASSERT_TRUE(open());
+    HANDLE ansi = GetClipboardData(CF_TEXT);  // made from the copied text, not the old one
+    EXPECT_STREQ("(checking...)", ansi ? static_cast<const char*>(GlobalLock(ansi)) : "<none>");
+    GlobalUnlock(ansi);
+    CloseClipboard();
     app::copyToClipboard(std::wstring(L"ABC\0DEF", 7), owner);
     EXPECT_EQ(std::wstring(L"ABC", 4), read());
 }
 
-// Runs copy while another thread holds the clipboard open for holdMs.
+// Runs copy while another thread holds the clipboard open for holdMs. The holder
+// tries until it has it (see open()), and copy runs only once it really is held.
 template <typename Copy>
 void copyWhileHeld(DWORD holdMs, Copy copy)
 {
     HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> held{false};
     std::thread holder([&] {
-        OpenClipboard(nullptr);
+        for (int attempt = 0; !(held = OpenClipboard(nullptr) != FALSE) && attempt < 500; ++attempt)
+            Sleep(10);
         SetEvent(opened);
         Sleep(holdMs);
         CloseClipboard();
     });
-    WaitForSingleObject(opened, 5000);
+    WaitForSingleObject(opened, 10000);
+    EXPECT_TRUE(held) << "the clipboard was never held";
     copy();
     holder.join();
     CloseHandle(opened);

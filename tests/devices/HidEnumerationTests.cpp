@@ -85,13 +85,18 @@ TEST_F(HidStage, FailingSerialKeepsTheDeviceWithEmptySerial)
     EXPECT_EQ(L"", list.devices()[0].serialNumber);
 }
 
-TEST_F(HidStage, UnterminatedStringIsCutAtTheBufferEnd)
+// Strings, and a detail's path, that the system leaves without a NUL end at their buffer's end.
+TEST_F(HidStage, UnterminatedStringsAndPathAreCutAtTheBufferEnd)
 {
-    SimDevice& device = sim.addHid(hidUnitPath, 0x0483, 0xA110, L"Tervalis", L"P", L"");
+    // 82 units: the detail, 4 + 164 bytes, fills its heap block with no slack after it.
+    const std::wstring path = std::wstring(hidUnitPath).insert(hidUnitPath.find(L"&2b3c"), L"7777");
+    SimDevice& device = sim.addHid(path, 0x0483, 0xA110, L"Tervalis", L"P", L"");
     device.product = HidString::unterminated();
     device.serial = HidString::unterminated();
+    device.pathWithoutNul = true;
     list.enumerateHid(nullptr, nullptr, true);
     ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(path, list.devices()[0].devicePath);
     EXPECT_EQ(std::wstring(126, L'Z'), list.devices()[0].product);
     EXPECT_EQ(std::wstring(126, L'Z'), list.devices()[0].serialNumber);
 }

@@ -1,5 +1,6 @@
 #include "app/Catalogue.h"
 #include "devices/DeviceList.h"
+#include "devices/InterfaceDetail.h"
 #include "devices/WinUsbHandleCache.h"
 #include "devices/WinUsbIds.h"
 #include "support/DeviceTestSupport.h"
@@ -167,6 +168,20 @@ TEST_F(WinUsbStage, ListIsClearedEvenWhenTheClassCallFails)
     EXPECT_TRUE(list.devices().empty());
 }
 
+// SetupAPI terminates its paths; a detail that fills the whole buffer without a
+// NUL is still read no further than the buffer.
+TEST_F(WinUsbStage, PathFillingTheDetailWithoutNulEndsAtTheBuffer)
+{
+    std::wstring path = winUsbUnitPath;
+    const std::size_t units = (devices::winUsbDetailBytes - devices::detailPathOffset) / 2;
+    path.insert(path.find(L"#{"), units - path.size(), L'7');
+    sim.addWinUsb(path, L"Tervalis", L"P", L"S").pathWithoutNul = true;
+    guardNextAllocation(devices::winUsbDetailBytes);  // the stage's detail buffer
+    list.enumerateWinUsb(nullptr, nullptr);
+    ASSERT_EQ(1u, list.devices().size());
+    EXPECT_EQ(path, list.devices()[0].devicePath);
+}
+
 // Descriptors that lie about their length: only bytes received are ever read.
 struct BadDescriptor {
     const char* name;
@@ -205,16 +220,11 @@ INSTANTIATE_TEST_SUITE_P(
                       StringDescriptor::InsufficientBuffer, 5, L"A"},
         BadDescriptor{"SingleByte", {8}, StringDescriptor::InsufficientBuffer, 0, L""},
         BadDescriptor{"NothingTransferred", {8, 3, 'A', 0}, StringDescriptor::NothingTransferred, 0, L""},
-        BadDescriptor{"TruncatedToBuffer",
-                      [] {
-                          std::vector<unsigned char> b = {200, 3};
-                          for (int i = 0; i < 99; ++i) {
-                              b.push_back('Q');
-                              b.push_back(0);
-                          }
-                          return b;
-                      }(),
-                      StringDescriptor::Truncate, 0, std::wstring(99, L'Q')}),
+        BadDescriptor{"TruncatedToBuffer", StringDescriptor::of(std::wstring(99, L'Q')).bytes,
+                      StringDescriptor::Truncate, 0, std::wstring(99, L'Q')},
+        // The transfer claims all 200 bytes though only the buffer's 64 arrived.
+        BadDescriptor{"TransferOverReported", StringDescriptor::of(std::wstring(99, L'Q')).bytes,
+                      StringDescriptor::OverReported, 0, std::wstring(99, L'Q')}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WinUsbStage, ShortDeviceDescriptorCountsMissingIndicesAsAbsent)

@@ -84,6 +84,11 @@ TEST_F(LogFile, ErrorEntriesCarryCodeAndSystemError)
     diag::logErrorCode(2004, 0);
     diag::logErrorCode(2003, 2);
     diag::logErrorf("Build failed %d", 1407);
+    // Other programs may read the log, and write to it, while it is open.
+    const common::FileHandle other(CreateFileW(testLogPath().c_str(), GENERIC_READ | GENERIC_WRITE,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(other.valid()) << GetLastError();
     // Every entry is flushed before the call returns.
     const std::string text = readFileBytes(testLogPath());
     const std::string stamp = "\\d{4}:\\d{2}:\\d{2}_\\d{2}:\\d{2}:\\d{2}:\\d{3} E: ";

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 
 using testing_support::TestSettingsKey;
@@ -49,6 +50,12 @@ TEST_F(LogLevelSetting, ValueShapes)
     EXPECT_EQ(4, diag::readLogLevel(testLogName));
     machine.setValue("LogLevel", REG_QWORD, &wide, sizeof wide);
     EXPECT_EQ(2, diag::readLogLevel(testLogName));
+    // The longer value touches neither the 4-byte destination nor what lies after it.
+    const std::array<std::int32_t, 2> untouched = {0x5eed, 0x5eed};
+    std::array<std::int32_t, 2> destination = untouched;
+    EXPECT_FALSE(diag::RegistryKey(diag::settingsKeyPath(testLogName), diag::HiveLocalMachine, true)
+                     .readDword("LogLevel", destination.data()));
+    EXPECT_EQ(untouched, destination);
 
     const unsigned char oneByte = 1;
     user.setValue("LogLevel", REG_BINARY, &oneByte, 1);

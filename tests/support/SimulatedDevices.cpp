@@ -7,15 +7,39 @@
 
 namespace {
 thread_local bool g_failNextAllocation = false;
+thread_local std::size_t g_guardedBytes = 0;
+thread_local void* g_guarded = nullptr;
+
+// Not inlined: the compiler would otherwise see free() given what operator new returned.
+__attribute__((noinline)) void releaseBlock(void* block)
+{
+    if (!block || block != g_guarded)
+        return std::free(block);
+    g_guarded = nullptr;
+    VirtualFree(block, 0, MEM_RELEASE);
+}
+}
+
+void testing_support::guardNextAllocation(std::size_t bytes)
+{
+    g_guardedBytes = bytes;
 }
 
 // Every program that uses the simulated device set gets this allocator, which can
-// be told to fail once; otherwise it is the usual one.
+// be told to fail once, or to end one block at a no-access page; otherwise it is
+// the usual one.
 void* operator new(std::size_t size)
 {
     if (g_failNextAllocation) {
         g_failNextAllocation = false;
         throw std::bad_alloc();
+    }
+    if (size != 0 && size == g_guardedBytes && size % 4096 == 0) {
+        g_guardedBytes = 0;
+        auto* block = static_cast<char*>(VirtualAlloc(nullptr, size + 4096, MEM_COMMIT, PAGE_READWRITE));
+        DWORD previous = 0;
+        if (block && VirtualProtect(block + size, 4096, PAGE_NOACCESS, &previous))
+            return g_guarded = block;
     }
     if (void* block = std::malloc(size ? size : 1))
         return block;
@@ -24,12 +48,12 @@ void* operator new(std::size_t size)
 
 void operator delete(void* block) noexcept
 {
-    std::free(block);
+    releaseBlock(block);
 }
 
 void operator delete(void* block, std::size_t) noexcept
 {
-    std::free(block);
+    releaseBlock(block);
 }
 
 namespace testing_support {
@@ -227,8 +251,8 @@ BOOL SimulatedDevices::SetupDiGetDeviceInterfaceDetailW(HDEVINFO set,
     }
     const SimDevice& device = devices_[interfaceData->Reserved - 1];
     record("SetupDiGetDeviceInterfaceDetailW", &device);
-    const DWORD needed =
-        static_cast<DWORD>(detailPathOffset + (device.path.size() + 1) * sizeof(wchar_t));
+    const std::size_t pathUnits = device.path.size() + (device.pathWithoutNul ? 0 : 1);
+    const DWORD needed = static_cast<DWORD>(detailPathOffset + pathUnits * sizeof(wchar_t));
     if (requiredSize)
         *requiredSize = device.reportedDetailSize.value_or(needed);
     if (!detail) {
@@ -248,7 +272,7 @@ BOOL SimulatedDevices::SetupDiGetDeviceInterfaceDetailW(HDEVINFO set,
         deviceInfo->ClassGuid = device.setupClass;
         deviceInfo->DevInst = static_cast<DWORD>(interfaceData->Reserved);
     }
-    std::memcpy(detail->DevicePath, device.path.c_str(), (device.path.size() + 1) * sizeof(wchar_t));
+    std::memcpy(detail->DevicePath, device.path.c_str(), pathUnits * sizeof(wchar_t));
     return succeed();
 }
 
@@ -425,7 +449,8 @@ BOOL SimulatedDevices::WinUsb_GetDescriptor(WINUSB_INTERFACE_HANDLE interfaceHan
     if (descriptor.shortTransfer != 0)
         count = std::min(count, descriptor.shortTransfer);
     std::memcpy(buffer, descriptor.bytes.data(), count);
-    *transferred = count;
+    *transferred = descriptor.mode == StringDescriptor::OverReported
+                       ? static_cast<ULONG>(descriptor.bytes.size()) : count;
     return succeed();
 }
 

@@ -39,6 +39,7 @@ struct StringDescriptor {
         Truncate,            // a smaller buffer gets the first bytes, successfully
         Fail,                // the request fails (ERROR_GEN_FAILURE)
         NothingTransferred,  // the request succeeds with 0 bytes
+        OverReported,        // as Truncate, but the count transferred is the whole descriptor's
     };
     std::vector<unsigned char> bytes;  // the whole descriptor as the device sends it
     Mode mode = InsufficientBuffer;
@@ -56,6 +57,7 @@ struct SimDevice {
     // Detail read: force a failure, or report a different required size.
     bool detailFails = false;
     std::optional<DWORD> reportedDetailSize;  // what the size query reports instead
+    bool pathWithoutNul = false;  // the detail holds the path, no NUL, and its size has no room for one
     DWORD openError = 0;  // non-zero: CreateFileW fails with it
 
     // HID
@@ -78,6 +80,10 @@ struct SimDevice {
     std::vector<unsigned char> deviceDescriptor;  // as sent; may be short
     std::map<UCHAR, StringDescriptor> strings;    // by string index
 };
+
+// The next allocation of exactly this many bytes (whole pages) on this thread ends
+// where a page no one may touch begins: a read past its end stops the program.
+void guardNextAllocation(std::size_t bytes);
 
 // A device descriptor with the three string indices at offsets 14 to 16.
 std::vector<unsigned char> deviceDescriptorWith(UCHAR iManufacturer, UCHAR iProduct,
