@@ -146,6 +146,7 @@ struct UiaElementCalls : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE FindAllBuildCache(int, void*, void*, void**) = 0;
     virtual HRESULT STDMETHODCALLTYPE BuildUpdatedCache(void*, void**) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetCurrentPropertyValue(int property, VARIANT* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCurrentPropertyValueEx(int property, BOOL ignoreDefault, VARIANT* value) = 0;
 };
 struct UiaClientCalls : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CompareElements(void*, void*, BOOL*) = 0;
@@ -166,11 +167,12 @@ std::optional<UiaElement> uiaElement(HWND window)
     UiaElement read;
     if (FAILED(client.get()->ElementFromHandle(window, element.put())) || !element)
         return read;
+    // Wine 10's GetCurrentPropertyValue is a stub; the Ex form answers.
     VARIANT value = {};
-    if (SUCCEEDED(element.get()->GetCurrentPropertyValue(30005, &value)) && value.vt == VT_BSTR)  // name
+    if (SUCCEEDED(element.get()->GetCurrentPropertyValueEx(30005, TRUE, &value)) && value.vt == VT_BSTR)  // name
         read.name = std::wstring(value.bstrVal, SysStringLen(value.bstrVal));
     VariantClear(&value);
-    if (SUCCEEDED(element.get()->GetCurrentPropertyValue(30003, &value)) && value.vt == VT_I4)  // control type
+    if (SUCCEEDED(element.get()->GetCurrentPropertyValueEx(30003, TRUE, &value)) && value.vt == VT_I4)  // control type
         read.controlType = value.lVal;
     VariantClear(&value);
     return read;
