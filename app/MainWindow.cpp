@@ -264,9 +264,12 @@ void MainWindow::showWindowMenu()
         close();
 }
 
-LONG MainWindow::accessibleRole() const
+QEL::AccessibleDescription MainWindow::describe() const
 {
-    return ROLE_SYSTEM_DIALOG;
+    QEL::AccessibleDescription description = Widget::describe();
+    description.role = ROLE_SYSTEM_DIALOG;
+    description.description = explanationText;
+    return description;
 }
 
 void MainWindow::copySerial(HWND source)

@@ -50,7 +50,8 @@ public:
     ~MainWindow() override;
 
     void paint(Gdiplus::Graphics& graphics) override;
-    LONG accessibleRole() const override;
+    // A dialog named by its title, described by the explanation.
+    QEL::AccessibleDescription describe() const override;
     // Copies the serial field and tells a screen reader, through the window
     // source (the frame when null), whether it worked.
     void copySerial(HWND source = nullptr);

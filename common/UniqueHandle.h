@@ -7,6 +7,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
 
 #include <cstdio>
 #include <utility>
@@ -116,6 +117,11 @@ inline void destroyMenu(HMENU menu) noexcept
     ::DestroyMenu(menu);
 }
 
+inline void freeBstr(BSTR text) noexcept
+{
+    ::SysFreeString(text);
+}
+
 template <typename Interface>
 void releaseComObject(Interface* object) noexcept
 {
@@ -138,6 +144,8 @@ using IconHandle = UniqueHandle<NullIsNone<HICON, destroyIcon>>;
 using AcceleratorTable = UniqueHandle<NullIsNone<HACCEL, destroyAcceleratorTable>>;
 // A menu from CreatePopupMenu that no window owns.
 using MenuHandle = UniqueHandle<NullIsNone<HMENU, destroyMenu>>;
+// A string from SysAllocString, or one a COM call handed over.
+using Bstr = UniqueHandle<NullIsNone<BSTR, freeBstr>>;
 // One reference to a COM object.
 template <typename Interface>
 using ComReference = UniqueHandle<NullIsNone<Interface*, releaseComObject<Interface>>>;

@@ -1,8 +1,11 @@
 // What a screen reader reads of a widget (the window, a label, a field, a
-// button): an IAccessible that gives the widget's own name, role, state, value,
-// keyboard shortcut and default action, and hands everything else to the
-// system's standard object for the window.
+// button): an IAccessible that answers from the widget's description
+// (AccessibleDescription.h) and lists its child widgets, each as the child
+// window's own object (IEnumVARIANT, accChildCount, accChild); everything else
+// goes to the system's standard object for the window.
 #pragma once
+
+#include "common/UniqueHandle.h"
 
 #include <windows.h>
 #include <oleacc.h>
@@ -13,13 +16,15 @@ namespace QEL {
 
 class Widget;
 
-class Accessible final : public IAccessible {
+class Accessible final : public IAccessible, public IEnumVARIANT {
 public:
     // Answers WM_GETOBJECT for the widget's window: its accessible object for
     // OBJID_CLIENT, or 0 to hand the request to the default procedure.
-    static LRESULT answer(Widget& widget, Accessible*& cached, WPARAM wParam, LPARAM lParam);
-    // The window is going: every later call from a client that kept the object fails.
-    static void disconnect(Accessible*& cached);
+    using Reference = common::ComReference<Accessible>;
+    static LRESULT answer(Widget& widget, Reference& cached, WPARAM wParam, LPARAM lParam);
+    // The window is going: every later call from a client that kept the object
+    // fails, and the client's last Release frees it.
+    static void disconnect(Reference& cached);
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
@@ -57,16 +62,22 @@ public:
     HRESULT STDMETHODCALLTYPE accHitTest(long left, long top, VARIANT* child) override;
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override;
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override;
+    // IEnumVARIANT: the child widgets' objects, from a cursor of this object's own
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override;
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
+    HRESULT STDMETHODCALLTYPE Reset() override;
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override;
 
 private:
-    Accessible(Widget& widget, IAccessible* standard);
-    ~Accessible();
+    Accessible(Widget& widget, common::ComReference<IAccessible> standard);
+    ~Accessible() = default;
     // The widget while its window lives and the call is about the widget itself.
     Widget* self(const VARIANT& child) const;
 
     LONG references = 1;
+    ULONG cursor = 0;        // the next child Next hands out
     Widget* widget;          // null once disconnected
-    IAccessible* standard;   // the system's object for the same window; null once disconnected
+    common::ComReference<IAccessible> standardObject;  // the system's, for the same window; empty once disconnected
 };
 
 } // namespace QEL

@@ -1,65 +1,73 @@
 #include "toolkit/Announcer.h"
 
-#include "common/SystemLibrary.h"
-
-#include <oleauto.h>
+#include "common/UniqueHandle.h"
+#include "toolkit/AnnouncementProvider.h"
+#include "toolkit/LiveRegion.h"
+#include "toolkit/Widget.h"
 
 namespace QEL {
 
 namespace {
 
-// uiautomationcore.dll is not a KnownDLL: it is loaded from system32 alone, on
-// the first announcement, and both functions are looked up at run time
-// (UiaRaiseNotificationEvent exists from Windows 10 1709 on). The provider is
-// only passed through, so IUnknown stands in for IRawElementProviderSimple.
-using HostProviderFromHwnd = HRESULT(WINAPI*)(HWND, IUnknown**);
-using RaiseNotificationEvent = HRESULT(WINAPI*)(IUnknown*, int kind, int processing, BSTR text, BSTR activity);
 // NotificationKind and NotificationProcessing (UIAutomationCore.h, Windows 10 SDK).
 constexpr int notificationKindActionCompleted = 2;
 constexpr int notificationKindActionAborted = 3;
 constexpr int notificationProcessingImportantMostRecent = 1;
 
-class UiAutomationAnnouncer final : public Announcer {
+class ScreenReaderAnnouncer final : public Announcer {
 public:
+    explicit ScreenReaderAnnouncer(const UiAutomationCalls& calls) : calls(calls) {}
+
     void announce(HWND source, Announcement kind, const std::wstring& text) override
     {
-        if (!loaded) {
-            loaded = true;
-            if (HMODULE core = common::loadSystemLibrary(L"uiautomationcore.dll")) {
-                hostProvider = reinterpret_cast<HostProviderFromHwnd>(
-                    reinterpret_cast<void*>(GetProcAddress(core, "UiaHostProviderFromHwnd")));
-                raise = reinterpret_cast<RaiseNotificationEvent>(
-                    reinterpret_cast<void*>(GetProcAddress(core, "UiaRaiseNotificationEvent")));
+        HWND root = source ? GetAncestor(source, GA_ROOT) : nullptr;
+        if (!root)
+            return;
+        if (!belongsTo(providerWindow, root))
+            providerWindow = AnnouncementProvider::createWindow(root, calls);
+        if (AnnouncementProvider* provider = AnnouncementProvider::of(providerWindow)) {
+            provider->setName(text);
+            if (calls.raiseNotificationEvent) {
+                const common::Bstr display(SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size())));
+                const common::Bstr activity(SysAllocString(L"QEL.Announcement"));
+                calls.raiseNotificationEvent(provider,
+                                             kind == Announcement::ActionCompleted ? notificationKindActionCompleted
+                                                                                   : notificationKindActionAborted,
+                                             notificationProcessingImportantMostRecent, display.get(),
+                                             activity.get());
             }
         }
-        IUnknown* provider = nullptr;
-        if (!hostProvider || !raise || FAILED(hostProvider(source, &provider)) || !provider)
-            return;
-        BSTR display = SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size()));
-        BSTR activity = SysAllocString(L"QEL.Announcement");
-        raise(provider,
-              kind == Announcement::ActionCompleted ? notificationKindActionCompleted
-                                                    : notificationKindActionAborted,
-              notificationProcessingImportantMostRecent, display, activity);
-        SysFreeString(activity);
-        SysFreeString(display);
-        provider->Release();
+        if (!belongsTo(liveRegionWindow, root)) {
+            // The region is owned by the top-level widget and goes with it.
+            Widget* owner = Widget::fromWindow(root);
+            liveRegionWindow = owner ? (new LiveRegion(owner))->hwnd() : nullptr;
+        }
+        if (auto* region = dynamic_cast<LiveRegion*>(Widget::fromWindow(liveRegionWindow)))
+            region->speak(text);
     }
 
 private:
-    bool loaded = false;
-    HostProviderFromHwnd hostProvider = nullptr;
-    RaiseNotificationEvent raise = nullptr;
+    // A window made for an earlier announcement may have gone with its top-level window.
+    static bool belongsTo(HWND window, HWND root) { return window && IsWindow(window) && GetParent(window) == root; }
+
+    UiAutomationCalls calls;
+    HWND providerWindow = nullptr;
+    HWND liveRegionWindow = nullptr;
 };
 
 std::unique_ptr<Announcer> g_announcer;
 
 } // namespace
 
+std::unique_ptr<Announcer> makeScreenReaderAnnouncer(const UiAutomationCalls& calls)
+{
+    return std::make_unique<ScreenReaderAnnouncer>(calls);
+}
+
 Announcer& announcer()
 {
     if (!g_announcer)
-        g_announcer = std::make_unique<UiAutomationAnnouncer>();
+        g_announcer = makeScreenReaderAnnouncer(systemUiAutomation());
     return *g_announcer;
 }
 

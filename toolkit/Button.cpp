@@ -13,7 +13,6 @@ Button::Button(Widget* parent) : Label(parent, buttonClassName)
     addHandler(WM_LBUTTONDOWN, &Button::onLeftButtonDown);
     addHandler(WM_LBUTTONUP, &Button::onLeftButtonUp);
     addHandler(WM_CAPTURECHANGED, &Button::onCaptureChanged);
-    addHandler(WM_GETDLGCODE, &Button::onGetDialogCode);
     addHandler(WM_KEYDOWN, &Button::onKeyDown);
     addHandler(BM_CLICK, &Button::onClickRequest);
     SetWindowLongW(hwnd(), GWL_STYLE, GetWindowLongW(hwnd(), GWL_STYLE) | WS_TABSTOP);
@@ -85,7 +84,7 @@ LRESULT Button::onCaptureChanged(UINT, WPARAM, LPARAM)
 }
 
 // Enter and Space are the button's own; Tab and Esc stay with the dialog manager.
-LRESULT Button::onGetDialogCode(UINT, WPARAM wParam, LPARAM)
+LRESULT Button::dialogCode(WPARAM wParam) const
 {
     return wParam == VK_RETURN || wParam == VK_SPACE ? DLGC_WANTMESSAGE : 0;
 }
@@ -114,15 +113,14 @@ void Button::click()
         onClick();
 }
 
-LONG Button::accessibleRole() const
+AccessibleDescription Button::describe() const
 {
-    return ROLE_SYSTEM_PUSHBUTTON;
-}
-
-LONG Button::accessibleState() const
-{
-    return STATE_SYSTEM_FOCUSABLE | (GetFocus() == hwnd() ? STATE_SYSTEM_FOCUSED : 0)
-         | (pressed ? STATE_SYSTEM_PRESSED : 0);
+    AccessibleDescription description = Label::describe();
+    description.role = ROLE_SYSTEM_PUSHBUTTON;
+    description.state = STATE_SYSTEM_FOCUSABLE | (GetFocus() == hwnd() ? STATE_SYSTEM_FOCUSED : 0)
+                      | (pressed ? STATE_SYSTEM_PRESSED : 0);
+    description.action = L"Press";
+    return description;
 }
 
 bool Button::doDefaultAction()

@@ -18,9 +18,8 @@ public:
 
     void paint(Gdiplus::Graphics& graphics) override;
 
-    LONG accessibleRole() const override;
-    LONG accessibleState() const override;
-    std::wstring defaultAction() const override { return L"Press"; }
+    // A push button whose default action, "Press", clicks it.
+    AccessibleDescription describe() const override;
     bool doDefaultAction() override;
 
     std::function<void()> onClick;
@@ -34,10 +33,10 @@ private:
     LRESULT onLeftButtonDown(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onLeftButtonUp(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onCaptureChanged(UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT onGetDialogCode(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onKeyDown(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onClickRequest(UINT message, WPARAM wParam, LPARAM lParam);
     void click();
+    LRESULT dialogCode(WPARAM key) const override;
 
     bool hovered = false;
     bool pressed = false;

@@ -15,6 +15,7 @@ Label::Label(Widget* parent, const wchar_t* className)
     // Focus cues come and go with the focus (and with the UI state: Widget).
     addHandler(WM_SETFOCUS, &Label::onFocusChanged);
     addHandler(WM_KILLFOCUS, &Label::onFocusChanged);
+    addHandler(WM_GETDLGCODE, &Label::onGetDialogCode);
     // Starts at 0, 0 with no size until the owner moves and resizes it.
     create(className ? className : controlClassName, L"", WS_CHILD | WS_VISIBLE, 0, CW_USEDEFAULT,
            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, parent);
@@ -44,14 +45,22 @@ LRESULT Label::onFocusChanged(UINT, WPARAM, LPARAM)
     return 0;
 }
 
-LONG Label::accessibleRole() const
+LRESULT Label::onGetDialogCode(UINT, WPARAM wParam, LPARAM)
 {
-    return ROLE_SYSTEM_STATICTEXT;
+    return dialogCode(wParam);
 }
 
-LONG Label::accessibleState() const
+LRESULT Label::dialogCode(WPARAM) const
 {
-    return STATE_SYSTEM_READONLY;
+    return DLGC_STATIC;
+}
+
+AccessibleDescription Label::describe() const
+{
+    AccessibleDescription description = Widget::describe();
+    description.role = ROLE_SYSTEM_STATICTEXT;
+    description.state = STATE_SYSTEM_READONLY;
+    return description;
 }
 
 std::wstring Label::text() const

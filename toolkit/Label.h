@@ -26,9 +26,8 @@ public:
     // The text's colour, a palette entry (Colours.h).
     void setColor(const Colour& color);
 
-    // What a screen reader is told besides the text: static text, read-only, no action.
-    LONG accessibleRole() const override;
-    LONG accessibleState() const override;
+    // Read as static text, read-only, with no action.
+    AccessibleDescription describe() const override;
 
     static constexpr int focusInset = 4;  // logical units inside the edge
 
@@ -39,6 +38,9 @@ protected:
     void drawFocusCue(Gdiplus::Graphics& graphics, const Colour& colour);
     // Tells screen readers that the text changed (for a label, its name).
     virtual void announceTextChange();
+    // WM_GETDLGCODE's answer: a label is static text, which the dialog
+    // manager's arrow keys pass over.
+    virtual LRESULT dialogCode(WPARAM key) const;
 
     std::wstring labelText;
     std::unique_ptr<Gdiplus::Font> font;
@@ -47,6 +49,7 @@ protected:
 
 private:
     LRESULT onFocusChanged(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onGetDialogCode(UINT message, WPARAM wParam, LPARAM lParam);
 };
 
 } // namespace QEL

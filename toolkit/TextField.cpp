@@ -9,14 +9,19 @@ TextField::TextField(Widget* parent) : Label(parent)
     SetWindowLongW(hwnd(), GWL_STYLE, GetWindowLongW(hwnd(), GWL_STYLE) | WS_TABSTOP);
 }
 
-LONG TextField::accessibleRole() const
+AccessibleDescription TextField::describe() const
 {
-    return ROLE_SYSTEM_TEXT;
+    AccessibleDescription description = Label::describe();
+    description.name = captionText;
+    description.role = ROLE_SYSTEM_TEXT;
+    description.state = STATE_SYSTEM_READONLY | STATE_SYSTEM_FOCUSABLE | (GetFocus() == hwnd() ? STATE_SYSTEM_FOCUSED : 0);
+    description.value = labelText;
+    return description;
 }
 
-LONG TextField::accessibleState() const
+LRESULT TextField::dialogCode(WPARAM) const
 {
-    return STATE_SYSTEM_READONLY | STATE_SYSTEM_FOCUSABLE | (GetFocus() == hwnd() ? STATE_SYSTEM_FOCUSED : 0);
+    return DLGC_WANTARROWS;
 }
 
 void TextField::announceTextChange()

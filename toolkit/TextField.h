@@ -16,13 +16,13 @@ public:
     void setCaption(const Label& caption) { captionText = caption.text(); }
 
     void paint(Gdiplus::Graphics& graphics) override;
-    std::wstring accessibleName() const override { return captionText; }
-    LONG accessibleRole() const override;
-    LONG accessibleState() const override;
-    const std::wstring* accessibleValue() const override { return &labelText; }
+    // Named by its caption, with the text as its value.
+    AccessibleDescription describe() const override;
 
 protected:
     void announceTextChange() override;
+    // As a read-only edit control: the arrow keys are the field's own.
+    LRESULT dialogCode(WPARAM key) const override;
 
 private:
     std::wstring captionText;

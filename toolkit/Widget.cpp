@@ -84,6 +84,13 @@ LRESULT CALLBACK Widget::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+Widget* Widget::fromWindow(HWND window)
+{
+    if (!window || GetWindowLongPtrW(window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&Widget::windowProc))
+        return nullptr;
+    return reinterpret_cast<Widget*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
 void Widget::addHandler(UINT message, Handler handler)
 {
     handlers.emplace(message, std::move(handler));
@@ -121,9 +128,25 @@ std::wstring Widget::text() const
     return std::wstring(buffer, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
-LONG Widget::accessibleRole() const
+AccessibleDescription Widget::describe() const
 {
-    return ROLE_SYSTEM_CLIENT;
+    AccessibleDescription description;
+    description.name = text();
+    description.shortcut = shortcut;
+    return description;
+}
+
+std::vector<Widget*> Widget::accessibleChildren() const
+{
+    std::vector<Widget*> found;
+    for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        for (Object* object : children()) {
+            auto* widget = dynamic_cast<Widget*>(object);
+            if (widget && widget->hwnd_ == child && widget->listedToReaders())
+                found.push_back(widget);
+        }
+    }
+    return found;
 }
 
 LRESULT Widget::onGetObject(UINT message, WPARAM wParam, LPARAM lParam)
@@ -147,34 +170,39 @@ bool Widget::showsFocusCue() const
     return hwnd_ && GetFocus() == hwnd_ && !focusCuesHidden;
 }
 
-// The window's UI state (whether focus cues show) is kept by the toolkit, as
-// Windows keeps it, because Wine keeps none: a top-level widget sets and clears
-// it itself for its whole tree; UIS_INITIALIZE is left to the system, which
-// answers from the last input with WM_UPDATEUISTATE (Windows; Wine does nothing).
+// The window's UI state (whether focus cues show) is kept by the toolkit as
+// well as by the system, because Wine keeps none. Both messages also go on to
+// the default procedure: Windows decides UIS_INITIALIZE (cues shown after
+// keyboard input) from its own copy of the state, so that copy must hear every
+// change, and it passes WM_UPDATEUISTATE on to the children itself.
 LRESULT Widget::onChangeUiState(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (LOWORD(wParam) == UIS_INITIALIZE)
-        return callDefault(message, wParam, lParam);
-    return onUpdateUiState(WM_UPDATEUISTATE, wParam, lParam);
-}
-
-LRESULT Widget::onUpdateUiState(UINT, WPARAM wParam, LPARAM)
-{
-    if (HIWORD(wParam) & UISF_HIDEFOCUS) {
-        const bool hide = LOWORD(wParam) == UIS_SET;
-        if (LOWORD(wParam) == UIS_SET || LOWORD(wParam) == UIS_CLEAR) {
-            if (hide != focusCuesHidden)
-                invalidate();
-            focusCuesHidden = hide;
-        }
-    }
-    if (!parent()) {
+    const LRESULT result = callDefault(message, wParam, lParam);
+    if (LOWORD(wParam) == UIS_SET || LOWORD(wParam) == UIS_CLEAR) {
+        applyUiState(wParam);
         EnumChildWindows(hwnd_, [](HWND child, LPARAM state) {
             SendMessageW(child, WM_UPDATEUISTATE, static_cast<WPARAM>(state), 0);
             return TRUE;
         }, static_cast<LPARAM>(wParam));
     }
-    return 0;
+    return result;
+}
+
+LRESULT Widget::onUpdateUiState(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    applyUiState(wParam);
+    return callDefault(message, wParam, lParam);
+}
+
+// UIS_SET or UIS_CLEAR naming the hide-focus flag, alone or with others.
+void Widget::applyUiState(WPARAM change)
+{
+    if (!(HIWORD(change) & UISF_HIDEFOCUS) || (LOWORD(change) != UIS_SET && LOWORD(change) != UIS_CLEAR))
+        return;
+    const bool hide = LOWORD(change) == UIS_SET;
+    if (hide != focusCuesHidden)
+        invalidate();
+    focusCuesHidden = hide;
 }
 
 LRESULT Widget::onQueryUiState(UINT, WPARAM, LPARAM)

@@ -5,6 +5,8 @@
 #pragma once
 
 #include "toolkit/ComponentScale.h"
+#include "toolkit/Accessible.h"
+#include "toolkit/AccessibleDescription.h"
 #include "toolkit/Colours.h"
 #include "toolkit/Gdiplus.h"
 #include "toolkit/Object.h"
@@ -16,8 +18,6 @@
 #include <vector>
 
 namespace QEL {
-
-class Accessible;
 
 class Widget : public Object, public ComponentScale {
 public:
@@ -32,6 +32,8 @@ public:
                 DWORD exStyle, int x, int y, int width, int height, HMENU menu, Widget* parent);
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // The widget of a toolkit window, or null (another kind of window, or one being destroyed).
+    static Widget* fromWindow(HWND window);
 
     virtual void setNativeFont(WPARAM font);
     virtual void setText(const std::wstring& text);
@@ -58,17 +60,15 @@ public:
     static void layoutRow(int x, int y, int spacing, const std::vector<Widget*>& widgets);
     void centerRow(int y, int spacing, const std::vector<Widget*>& widgets);
 
-    // What a screen reader is told of the widget (Accessible.h): its name (the
-    // text by default), role, state, value and keyboard shortcut (none: the
-    // system's answer), and its default action.
-    virtual std::wstring accessibleName() const { return text(); }
-    virtual LONG accessibleRole() const;
-    virtual LONG accessibleState() const { return 0; }
-    virtual const std::wstring* accessibleValue() const { return nullptr; }
-    virtual std::wstring defaultAction() const { return {}; }
+    // What a screen reader is told of the widget (Accessible.h reads it): by
+    // default its text as the name, role "client" and its keyboard shortcut.
+    virtual AccessibleDescription describe() const;
+    // The child widgets a screen reader finds inside this one, in window order.
+    std::vector<Widget*> accessibleChildren() const;
+    // False for a widget a reader only hears of, never finds among its parent's children.
+    virtual bool listedToReaders() const { return true; }
     // Runs the default action; false when there is none.
     virtual bool doDefaultAction() { return false; }
-    const std::wstring& keyboardShortcut() const { return shortcut; }
     void setKeyboardShortcut(const std::wstring& text) { shortcut = text; }
 
     // True while the widget has the focus and its window shows focus cues
@@ -101,6 +101,7 @@ private:
     LRESULT onChangeUiState(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onUpdateUiState(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onQueryUiState(UINT message, WPARAM wParam, LPARAM lParam);
+    void applyUiState(WPARAM change);
     void fillBackground(Gdiplus::Graphics& graphics);
     bool paintBuffered(HDC paintDc);
     void paintOffScreen(HDC paintDc);
@@ -113,7 +114,7 @@ private:
     Colour backgroundColour = {};
     std::wstring shortcut;
     bool focusCuesHidden = false;
-    Accessible* accessible = nullptr;  // one reference, made on the first request
+    Accessible::Reference accessible;  // made on the first request
 };
 
 } // namespace QEL

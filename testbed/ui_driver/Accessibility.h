@@ -8,13 +8,14 @@
 #include <oleacc.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace uidriver {
 
-// One window's client object: its name, value, role, state, keyboard shortcut
-// and default action ("<none>" where the object gives none).
+// One accessible object: its name, value, role, state, keyboard shortcut,
+// default action and description ("<none>" where the object gives none).
 struct AccessibleChild {
     HWND window = nullptr;
     std::wstring name;
@@ -23,10 +24,13 @@ struct AccessibleChild {
     long role = 0;
     long state = 0;
     std::wstring defaultAction;
+    std::wstring description;
     common::ComReference<IAccessible> object;
 };
 
 AccessibleChild accessibleChild(HWND child);
+// The children of a window's client object, as a screen reader lists them
+// (AccessibleChildren); window is the one each child object belongs to.
 std::vector<AccessibleChild> accessibleChildren(HWND window);
 // The child whose accessible name is name, or null.
 HWND childNamed(HWND window, const std::wstring& name);
@@ -43,11 +47,22 @@ public:
     WinEventCounter(const WinEventCounter&) = delete;
     WinEventCounter& operator=(const WinEventCounter&) = delete;
     int count(HWND window) const;
+    // The window the last event came from.
+    HWND last() const;
 
 private:
     DWORD event_;
     HWINEVENTHOOK hook_;
 };
+
+// A window's UI Automation element as a client in another process reads it
+// (ElementFromHandle): its name and control type; nothing where there is no
+// UI Automation client (CUIAutomation is not in Wine 8).
+struct UiaElement {
+    std::wstring name;
+    int controlType = 0;
+};
+std::optional<UiaElement> uiaElement(HWND window);
 
 // A single-threaded apartment for this thread while the object lives.
 struct ComApartment {

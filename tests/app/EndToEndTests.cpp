@@ -377,6 +377,22 @@ HWND serialFieldOf(HWND window)
     return nullptr;
 }
 
+// The windows of the tool that answer WM_GETOBJECT for UI Automation's root
+// object (UiaRootObjectId) with a provider.
+std::vector<HWND> uiaProviderWindows(HWND window)
+{
+    std::vector<HWND> windows = {window};
+    EnumChildWindows(window, [](HWND child, LPARAM all) {
+        reinterpret_cast<std::vector<HWND>*>(all)->push_back(child);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&windows));
+    std::vector<HWND> answering;
+    for (HWND w : windows)
+        if (SendMessageW(w, WM_GETOBJECT, 0, static_cast<LPARAM>(-25)))
+            answering.push_back(w);
+    return answering;
+}
+
 // The bottom row of the serial field's focus rectangle (the field: 65, 135,
 // 490 x 40; the rectangle 4 inside), in the field's black text colour.
 long fieldFocusRing(HWND window)
@@ -396,6 +412,7 @@ TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
     const uidriver::WinEventCounter focusEvents(EVENT_OBJECT_FOCUS);
     const uidriver::WinEventCounter valueChanges(EVENT_OBJECT_VALUECHANGE);
     ASSERT_NO_FATAL_FAILURE(launch());
+    EXPECT_EQ(0u, uiaProviderWindows(window).size());  // made at the first Copy, not at start
     EXPECT_EQ(notFound, shownAfterTicks());
     const HWND serialField = serialFieldOf(window);
     ASSERT_NE(nullptr, serialField);
@@ -406,6 +423,7 @@ TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
     const AccessibleChild dialog = accessibleChild(window);
     EXPECT_EQ(ROLE_SYSTEM_DIALOG, dialog.role);
     EXPECT_EQ(app::mainWindowTitle, dialog.name);
+    EXPECT_EQ(app::explanationText, dialog.description);
     // Not found; "(checking...)" came before the window showed, with nobody to tell.
     const int announced = valueChanges.count(serialField);
     EXPECT_EQ(1, announced);
@@ -429,7 +447,9 @@ TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
         {app::copyButtonText, L"<none>", ROLE_SYSTEM_PUSHBUTTON, focusable, L"Ctrl+C", L"Press"},
         {app::closeButtonText, L"<none>", ROLE_SYSTEM_PUSHBUTTON, focusable, L"Esc", L"Press"}};
     std::set<Read> read;
-    for (const AccessibleChild& child : uidriver::accessibleChildren(window)) {
+    const std::vector<AccessibleChild> children = uidriver::accessibleChildren(window);
+    EXPECT_EQ(6u, children.size());
+    for (const AccessibleChild& child : children) {
         read.insert({child.name, child.value, child.role, child.state, child.shortcut, child.defaultAction});
         wchar_t windowName[8] = L"x";
         GetWindowTextW(child.window, windowName, 8);
@@ -437,12 +457,29 @@ TEST_F(Product, ScreenReadersReadEveryPartAndPressTheButtons)
     }
     EXPECT_EQ(expected, read);
 
-    // The default actions run the buttons' click actions; Copy copies the field's value.
+    // The default actions run the buttons' click actions; Copy copies the field's
+    // value and says so through a live region of the tool's, and through the
+    // UI Automation provider of its own window, the only one.
     const VARIANT self = uidriver::self();
     uidriver::clearClipboard();
+    const uidriver::WinEventCounter liveRegion(EVENT_OBJECT_LIVEREGIONCHANGED);
     EXPECT_EQ(S_OK, accessibleChild(childNamed(window, app::copyButtonText)).object.get()->accDoDefaultAction(self));
     uidriver::pumpMessages(300);
     EXPECT_EQ(accessibleChild(serialField).value, uidriver::clipboardText().value_or(L"<none>"));
+    DWORD speaker = 0;
+    GetWindowThreadProcessId(liveRegion.last(), &speaker);
+    EXPECT_EQ(product.id(), speaker);
+    EXPECT_EQ(1, liveRegion.count(liveRegion.last()));
+    EXPECT_EQ(app::copiedAnnouncement, accessibleChild(liveRegion.last()).name);
+    const std::vector<HWND> providers = uiaProviderWindows(window);
+    ASSERT_EQ(1u, providers.size());
+    EXPECT_FALSE(IsWindowVisible(providers[0]) || IsWindowEnabled(providers[0]));
+    if (const auto element = uidriver::uiaElement(providers[0])) {
+        EXPECT_EQ(app::copiedAnnouncement, element->name);
+        EXPECT_EQ(50020, element->controlType);  // text
+    } else {
+        std::printf("UI Automation client check skipped: no CUIAutomation here (Wine 8)\n");
+    }
     const AccessibleChild close = accessibleChild(childNamed(window, app::closeButtonText));
     EXPECT_EQ(S_OK, close.object.get()->accDoDefaultAction(self));
     EXPECT_TRUE(product.waitForExit(10000));
@@ -473,6 +510,12 @@ TEST_F(Product, WorksFromTheKeyboard)
     ASSERT_TRUE(uidriver::bringToFront(window));
     EXPECT_EQ(field, uidriver::focusedWindow(window));
     EXPECT_EQ(0, fieldFocusRing(window));
+    // A UI-state change naming both hide flags shows the cue, and hides it again.
+    for (const auto& [action, shown] : {std::pair{UIS_CLEAR, true}, std::pair{UIS_SET, false}}) {
+        SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(action, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+        uidriver::pumpMessages(100);
+        EXPECT_EQ(shown, fieldFocusRing(window) > 20) << action;
+    }
 
     const uidriver::WinEventCounter focusEvents(EVENT_OBJECT_FOCUS);
     const struct {
@@ -489,6 +532,21 @@ TEST_F(Product, WorksFromTheKeyboard)
     EXPECT_EQ(2, focusEvents.count(copy));
     EXPECT_EQ(2, focusEvents.count(close));
     EXPECT_EQ(2, focusEvents.count(field));
+    // The arrow keys never take the focus to a text: the labels are static to the
+    // dialog manager, and the field keeps the arrows, as a read-only edit does.
+    for (const AccessibleChild& child : uidriver::accessibleChildren(window)) {
+        const LRESULT code = SendMessageW(child.window, WM_GETDLGCODE, VK_DOWN, 0);
+        if (child.role == ROLE_SYSTEM_STATICTEXT || child.role == ROLE_SYSTEM_TEXT) {
+            EXPECT_EQ(child.role == ROLE_SYSTEM_TEXT ? DLGC_WANTARROWS : DLGC_STATIC, code) << narrow(child.name);
+        }
+    }
+    const std::set<HWND> stops = {field, copy, close};
+    for (int stop = 0; stop < 3; ++stop, uidriver::pressKeys({VK_TAB})) {
+        for (WORD key : {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN}) {
+            uidriver::pressKeys({key});
+            EXPECT_EQ(1u, stops.count(uidriver::focusedWindow(window))) << stop << " " << key;
+        }
+    }
     EXPECT_GT(fieldFocusRing(window), 20);  // the keyboard has been used: cues show
     uidriver::pressKeys({VK_TAB});
     EXPECT_GT(focusRing(), 20);
@@ -499,10 +557,14 @@ TEST_F(Product, WorksFromTheKeyboard)
         uidriver::pressKeys({key});
         EXPECT_EQ(L"KEYBOA-RD", uidriver::clipboardText().value_or(L"<none>")) << key;
     }
-    uidriver::pressKeys({VK_TAB});  // Close has the focus: Ctrl+C still copies
+    uidriver::pressKeys({VK_TAB});  // Close has the focus: Ctrl+C still copies, says so, and leaves it there
     uidriver::clearClipboard();
+    const uidriver::WinEventCounter liveRegion(EVENT_OBJECT_LIVEREGIONCHANGED);
     uidriver::pressKeys({VK_CONTROL, 'C'});
     EXPECT_EQ(L"KEYBOA-RD", uidriver::clipboardText().value_or(L"<none>"));
+    uidriver::pumpMessages(200);
+    EXPECT_EQ(app::copiedAnnouncement, accessibleChild(liveRegion.last()).name);
+    EXPECT_EQ(close, uidriver::focusedWindow(window));
     EXPECT_EQ(0, focusRing());
 
     // Another window comes to the front and goes again: Close has the focus back.
@@ -574,7 +636,11 @@ TEST_F(Product, MovesAndRunsOnce)
         ++windows;
     EXPECT_EQ(1, windows);
     EXPECT_EQ(logBefore, readFileBytes(productLogPath()).size());
-    EXPECT_EQ(0u, closeAndWait());
+    // Close from the window menu closes.
+    ASSERT_TRUE(uidriver::bringToFront(window));
+    uidriver::pressKeys({VK_MENU, VK_SPACE});
+    uidriver::pressKeys({'C'});
+    EXPECT_EQ(0u, product.waitForExit(10000).value_or(12345));
 }
 
 } // namespace

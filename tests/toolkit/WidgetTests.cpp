@@ -2,7 +2,12 @@
 #include "ToolkitTestSupport.h"
 #include "support/Files.h"
 #include "support/LogCapture.h"
+#include "toolkit/AnnouncementProvider.h"
+#include "toolkit/Announcer.h"
 #include "toolkit/Label.h"
+
+#include <algorithm>
+#include <tuple>
 
 #include <cmath>
 
@@ -91,7 +96,8 @@ TEST_F(WidgetDispatch, FailedCreationIsLoggedWithTheSystemError)
 }
 
 // A screen reader may keep a label's accessible object after the label is gone:
-// every call then fails instead of reaching the freed label.
+// every call then fails instead of reaching the freed label, and the reader's
+// last Release frees it.
 TEST_F(WidgetDispatch, AccessibleObjectOutlivesItsLabel)
 {
     TestWindow window;
@@ -101,7 +107,7 @@ TEST_F(WidgetDispatch, AccessibleObjectOutlivesItsLabel)
     const LRESULT answer = SendMessageW(label->hwnd(), WM_GETOBJECT, 0, clientId);
     IAccessible* raw = nullptr;
     ASSERT_EQ(S_OK, ObjectFromLresult(answer, IID_IAccessible, 0, reinterpret_cast<void**>(&raw)));
-    const common::ComReference<IAccessible> object(raw);
+    common::ComReference<IAccessible> object(raw);
     const VARIANT self = uidriver::self();
     BSTR name = nullptr;
     ASSERT_EQ(S_OK, object.get()->get_accName(self, &name));
@@ -115,6 +121,43 @@ TEST_F(WidgetDispatch, AccessibleObjectOutlivesItsLabel)
     EXPECT_EQ(RPC_E_DISCONNECTED, object.get()->get_accRole(self, &role));
     long left = 0, top = 0, width = 0, height = 0;
     EXPECT_EQ(RPC_E_DISCONNECTED, object.get()->accLocation(&left, &top, &width, &height, self));
+    EXPECT_EQ(0u, object.release()->Release());
+}
+
+// An announcement is raised on the toolkit's own provider, made at the first
+// announcement on a window of its own, with the same kind and text; the live
+// region beside it takes the text as its name.
+TEST_F(WidgetDispatch, AnnouncementsAreRaisedOnTheToolkitsOwnProvider)
+{
+    static std::vector<std::tuple<std::wstring, int, std::wstring>> raised;  // provider's name, kind, text
+    raised.clear();
+    QEL::UiAutomationCalls calls = QEL::systemUiAutomation();
+    calls.raiseNotificationEvent = [](IRawElementProviderSimple* provider, int kind, int, BSTR text, BSTR) {
+        ProviderOptions options = {};
+        VARIANT name = {};
+        provider->get_ProviderOptions(&options);
+        provider->GetPropertyValue(30005, &name);
+        EXPECT_EQ(ProviderOptions_ServerSideProvider | ProviderOptions_UseComThreading, options);
+        raised.emplace_back(name.vt == VT_BSTR ? name.bstrVal : L"<none>", kind, text);
+        VariantClear(&name);
+        return S_OK;
+    };
+    struct Restore {
+        ~Restore() { QEL::setAnnouncer(nullptr); }
+    } restore;
+    QEL::setAnnouncer(QEL::makeScreenReaderAnnouncer(calls));
+    TestWindow window;
+    auto* label = new QEL::Label(&window);
+    ASSERT_EQ(nullptr, GetWindow(label->hwnd(), GW_HWNDNEXT));  // nothing made before
+    QEL::announcer().announce(label->hwnd(), QEL::Announcement::ActionCompleted, L"done");
+    QEL::announcer().announce(window.hwnd(), QEL::Announcement::ActionAborted, L"not done");
+    const decltype(raised) expected = {{L"done", 2, L"done"}, {L"not done", 3, L"not done"}};
+    EXPECT_EQ(expected, raised);
+    std::vector<std::wstring> names;
+    for (HWND child = GetWindow(window.hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        names.push_back(uidriver::accessibleChild(child).name);
+    EXPECT_EQ(3u, names.size());  // the label, the provider's window and the live region
+    EXPECT_EQ(1, std::count(names.begin(), names.end(), L"not done"));
 }
 
 TEST_F(WidgetDispatch, ChildWindowWithDefaultCoordinatesStartsEmptyAtTheOrigin)
