@@ -13,8 +13,7 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 product="$(readlink -f "$1")"
 map="$(readlink -f "$2")"
 work=$(mktemp -d)
-untracked="$root/.packaging-untracked.$$"
-trap 'rm -rf "$work" "$untracked"' EXIT
+trap 'rm -rf "$work"' EXIT
 fail() { echo "packaging: $*" >&2; exit 1; }
 
 for run in one two; do
@@ -104,7 +103,7 @@ cp "$product" "$work/other.exe"; printf x >>"$work/other.exe"; cp "$product.buil
 while IFS='|' read -r what breaks; do
   if (eval "$breaks") >"$work/break.txt" 2>&1; then fail "a release check accepts $what"; fi
 done <<EOF
-a table line that claims no linked file|{ cat "$root/resources/third_party/components.tsv"; printf 'ghost\t^/nowhere\$\tnone\tMIT\tnobody\tnothing\n'; } >"$work/table.tsv"; QUORVEL_COMPONENTS="$work/table.tsv" "$root/scripts/third-party" check "$map"
+a table line that claims no linked file|{ cat "$root/resources/third_party/components.tsv"; printf 'libssp\t^/nowhere\$\tgcc-mingw-w64-x86-64-posix\tMIT\tnobody\tnothing\n'; } >"$work/table.tsv"; QUORVEL_COMPONENTS="$work/table.tsv" "$root/scripts/third-party" check "$map"
 components without licences|mutate "[c.pop('licenses') for c in b['components']]"; "$root/scripts/validate-sbom" "$work/broken.json"
 a misspelt property|mutate "b['components'][0]['properties'][0]['name']='bsi:component:filenmae'"; "$root/scripts/validate-sbom" "$work/broken.json"
 an unknown property|mutate "b['components'][0]['properties'].append({'name':'x:y','value':'z'})"; "$root/scripts/validate-sbom" "$work/broken.json"
@@ -113,9 +112,8 @@ a shared purl|mutate "b['components'][1]['purl']=b['components'][0]['purl']"; "$
 no completeness|mutate "b.pop('compositions')"; "$root/scripts/validate-sbom" "$work/broken.json"
 no SBOM creator contact|mutate "b['metadata']['manufacturer'].pop('url'); b['metadata']['manufacturer'].pop('contact')"; "$root/scripts/validate-sbom" "$work/broken.json"
 debug sections|"$root/scripts/check-image" "$work/debug-section.exe" --release
-an untracked file as a clean tree|touch "$untracked"; [ "\$("$root/scripts/release-facts" tree)" = clean ]
+an untracked file as a clean tree|git clone -q "$root" "$work/clone" && touch "$work/clone/new" && [ "\$(QUORVEL_TREE="$work/clone" "$root/scripts/release-facts" tree)" = clean ]
 an image its build did not record|"$root/scripts/package-release" "$work/other.exe" "$map" "$work/other" --allow-dirty
 EOF
-rm -f "$untracked"
 
 echo "packaging: $(wc -l <<<"$want_list") components ($(tr '\n' ' ' <<<"$want_list")), sums, SBOM and debug copy check out"

@@ -153,6 +153,19 @@ fi
 grep -q "the time stamp does not verify" rogue.txt || { cat rogue.txt >&2; fail "the untrusted time stamp failed for another reason"; }
 [ -z "$(ls -A dist)" ] || fail "a refused release left files behind: $(ls -A dist)"
 
+# A signed release: SHA256SUMS.p7s verifies against the root and fails once a
+# file changes; README.txt and the SBOM carry the signed file's hash.
+"$root/scripts/package-release" "$product" "$map" dist/signed --allow-dirty --pfx test.pfx \
+  --timestamp-url "$trusted" "${roots[@]}" >/dev/null
+p7s() { openssl cms -verify -binary -inform DER -in dist/signed/SHA256SUMS.p7s -content dist/signed/SHA256SUMS \
+          -CAfile signroot.pem -purpose any -out /dev/null 2>/dev/null && (cd dist/signed && sha256sum --quiet -c SHA256SUMS); }
+p7s || fail "SHA256SUMS.p7s does not verify against the signing root"
+shipped=$(sha256sum dist/signed/Tervalis_Quorvel.exe | cut -d' ' -f1)
+grep -q "^SHA-256 of this signed Tervalis_Quorvel.exe: $shipped$" dist/signed/README.txt || fail "README.txt does not give the signed file's hash"
+grep -q "\"content\": \"$shipped\"" dist/signed/Tervalis_Quorvel.cdx.json || fail "the SBOM does not give the signed file's hash"
+echo changed >>dist/signed/SECURITY.md
+if p7s; then fail "SHA256SUMS and its signature still verify after a file changed"; fi
+
 if RELEASE_SIGN_PASSWORD=wrong "$root/scripts/sign-image" unsigned.exe wrong.exe --pfx test.pfx 2>/dev/null \
    || [ -e wrong.exe ]; then
   fail "a wrong password signed or wrote a file"
