@@ -32,6 +32,9 @@ keyUsage=critical,keyCertSign,cRLSign
 basicConstraints=CA:false
 keyUsage=critical,digitalSignature
 extendedKeyUsage=codeSigning
+[noeku]
+basicConstraints=CA:false
+keyUsage=critical,digitalSignature
 [tsa_cert]
 basicConstraints=CA:false
 keyUsage=critical,digitalSignature
@@ -50,6 +53,12 @@ root_cert tsaroot "Quorvel test TSA root"
 issue tsa "Quorvel test TSA" tsaroot 3650 tsa_cert
 root_cert rogueroot "Quorvel rogue TSA root"
 issue rogue "Quorvel rogue TSA" rogueroot 3650 tsa_cert
+# Signers the release must refuse: self-signed, from an unrelated CA, without codeSigning.
+q req -x509 -newkey rsa:2048 -nodes -keyout selfsigned.key -out selfsigned.pem -days 30 -subj "/CN=Self" \
+  -config pki.cnf -extensions signer
+root_cert otherroot "Unrelated root"
+issue other "Unrelated signer" otherroot 30 signer
+issue noeku "Quorvel test signer without codeSigning" signroot 30 noeku
 
 start_tsa() {  # start_tsa NAME: serves NAME.pem/NAME.key, sets tsa_url
   echo 01 >"$1.serial"
@@ -98,6 +107,23 @@ cat signer.pem signroot.pem >chain.pem
 hsm=(--pkcs11-key "pkcs11:token=quorvel;object=signer;type=private" --pkcs11-module /usr/lib/softhsm/libsofthsm2.so
      --cert chain.pem)
 "$root/scripts/sign-image" unsigned.exe hsm.exe "${hsm[@]}" --timestamp-url "$trusted" "${roots[@]}"
+# Refused before signing, writing nothing: the certificates given are never trust anchors.
+q pkcs8 -topk8 -nocrypt -in other.key -out other.p8
+softhsm2-util --import other.p8 --token quorvel --label other --id 02 --pin "$RELEASE_SIGN_PIN" >/dev/null
+cat other.pem otherroot.pem >other-chain.pem
+q pkcs12 -export -inkey selfsigned.key -in selfsigned.pem -out selfsigned.pfx -passout env:RELEASE_SIGN_PASSWORD
+q pkcs12 -export -inkey noeku.key -in noeku.pem -certfile signroot.pem -out noeku.pfx -passout env:RELEASE_SIGN_PASSWORD
+while IFS='|' read -r case reason key; do
+  # shellcheck disable=SC2086
+  if "$root/scripts/sign-image" unsigned.exe refused.exe $key --ca signroot.pem >refused.txt 2>&1 \
+     || [ -e refused.exe ] || ! grep -q "$reason" refused.txt; then
+    cat refused.txt >&2; fail "a signer that is $case was not refused before signing"
+  fi
+done <<EOF
+self-signed|does not chain to a trusted root|--pfx selfsigned.pfx
+from an unrelated CA bundled in --cert|does not chain to a trusted root|--pkcs11-key pkcs11:token=quorvel;object=other;type=private --pkcs11-module /usr/lib/softhsm/libsofthsm2.so --cert other-chain.pem
+without codeSigning|not for code signing|--pfx noeku.pfx
+EOF
 # Without a time stamp, for the expiry check below.
 "$root/scripts/sign-image" unsigned.exe bare.exe "${hsm[@]}" "${roots[@]}"
 
@@ -126,6 +152,19 @@ if "$root/scripts/package-release" "$product" "$map" dist/release --allow-dirty 
 fi
 grep -q "the time stamp does not verify" rogue.txt || { cat rogue.txt >&2; fail "the untrusted time stamp failed for another reason"; }
 [ -z "$(ls -A dist)" ] || fail "a refused release left files behind: $(ls -A dist)"
+
+# A signed release: SHA256SUMS.p7s verifies against the root and fails once a
+# file changes; README.txt and the SBOM carry the signed file's hash.
+"$root/scripts/package-release" "$product" "$map" dist/signed --allow-dirty --pfx test.pfx \
+  --timestamp-url "$trusted" "${roots[@]}" >/dev/null
+p7s() { openssl cms -verify -binary -inform DER -in dist/signed/SHA256SUMS.p7s -content dist/signed/SHA256SUMS \
+          -CAfile signroot.pem -purpose any -out /dev/null 2>/dev/null && (cd dist/signed && sha256sum --quiet -c SHA256SUMS); }
+p7s || fail "SHA256SUMS.p7s does not verify against the signing root"
+shipped=$(sha256sum dist/signed/Tervalis_Quorvel.exe | cut -d' ' -f1)
+grep -q "^SHA-256 of this signed Tervalis_Quorvel.exe: $shipped$" dist/signed/README.txt || fail "README.txt does not give the signed file's hash"
+grep -q "\"content\": \"$shipped\"" dist/signed/Tervalis_Quorvel.cdx.json || fail "the SBOM does not give the signed file's hash"
+echo changed >>dist/signed/SECURITY.md
+if p7s; then fail "SHA256SUMS and its signature still verify after a file changed"; fi
 
 if RELEASE_SIGN_PASSWORD=wrong "$root/scripts/sign-image" unsigned.exe wrong.exe --pfx test.pfx 2>/dev/null \
    || [ -e wrong.exe ]; then
