@@ -4,6 +4,7 @@
 #include "devices/WinUsbIds.h"
 #include "support/DeviceTestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace testing_support;
