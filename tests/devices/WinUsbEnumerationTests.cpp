@@ -4,8 +4,9 @@
 #include "devices/WinUsbIds.h"
 #include "support/DeviceTestSupport.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace testing_support;
 using devices::DeviceList;
