@@ -5,6 +5,9 @@
 # delay_NAME is its delay-import library.
 set(QUORVEL_DELAY_LOADED hid winusb version uxtheme oleacc)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/delayload)
+# The resolver every delay-import library calls (common/DelayLoadHelper.cpp).
+add_library(delay_load_helper STATIC ${CMAKE_SOURCE_DIR}/common/DelayLoadHelper.cpp)
+target_link_libraries(delay_load_helper PRIVATE project_warnings)
 find_program(QUORVEL_DLLTOOL NAMES ${MINGW_PREFIX}-dlltool REQUIRED)
 foreach(dll ${QUORVEL_DELAY_LOADED})
   set(def ${CMAKE_SOURCE_DIR}/cmake/delayload/${dll}.def)
@@ -19,6 +22,6 @@ foreach(dll ${QUORVEL_DELAY_LOADED})
     DEPENDS ${def} VERBATIM)
   add_custom_target(delay_${dll}_lib DEPENDS ${lib})
   add_library(delay_${dll} STATIC IMPORTED GLOBAL)
-  set_target_properties(delay_${dll} PROPERTIES IMPORTED_LOCATION ${lib})
+  set_target_properties(delay_${dll} PROPERTIES IMPORTED_LOCATION ${lib} INTERFACE_LINK_LIBRARIES delay_load_helper)
   add_dependencies(delay_${dll} delay_${dll}_lib)
 endforeach()

@@ -21,8 +21,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <map>
+#include <memory>
 #include <set>
+#include <thread>
 #include <tuple>
 
 using namespace testing_support;
@@ -583,10 +586,53 @@ TEST_F(Product, WorksFromTheKeyboard)
     EXPECT_EQ(0u, product.waitForExit(10000).value_or(12345));
 }
 
-// The window moves by the distance its background is dragged, and from the
-// keyboard through its window menu; it keeps its size; a second start
-// shows the running copy, restored, and ends without a window of its own or a
-// word in the log.
+// Whether the window manager's keyboard move loop (Alt+Space, Move, arrows,
+// Enter) moves a plain captioned window of this process: Wine 10's moves none.
+bool keyboardMoveLoopMovesAWindow()
+{
+    struct Probe {
+        std::atomic<HWND> window{nullptr};
+        std::atomic<bool> ended{false};
+    };
+    const auto probe = std::make_shared<Probe>();  // outlives a thread left in a loop that never ends
+    std::thread owner([probe] {
+        const HWND w = CreateWindowExW(0, L"STATIC", L"move probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100,
+                                       300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        probe->window = w;
+        MSG message;
+        while (w && IsWindow(w) && GetMessageW(&message, nullptr, 0, 0) > 0)
+            DispatchMessageW(&message);
+        probe->ended = true;
+    });
+    for (int attempt = 0; attempt < 100 && !probe->window; ++attempt)
+        Sleep(10);
+    const HWND plain = probe->window;
+    RECT before = {}, after = {};
+    if (plain) {
+        GetWindowRect(plain, &before);
+        if (uidriver::bringToFront(plain)) {
+            uidriver::pressKeys({VK_MENU, VK_SPACE});
+            uidriver::pressKeys({'M'});
+            for (WORD key : {VK_RIGHT, VK_DOWN, VK_RETURN})
+                uidriver::pressKeys({key});
+        }
+        GetWindowRect(plain, &after);
+        uidriver::pressKeys({VK_ESCAPE});  // leaves a loop that did not end
+        PostMessageW(plain, WM_CLOSE, 0, 0);
+    }
+    for (int attempt = 0; attempt < 200 && plain && !probe->ended; ++attempt)
+        Sleep(10);
+    if (probe->ended || !plain)
+        owner.join();
+    else
+        owner.detach();
+    return after.left > before.left && after.top > before.top;
+}
+
+// The window moves by the distance its background is dragged; it keeps its
+// size; a second start shows the running copy, restored, and ends without a
+// window of its own or a word in the log; and it moves from the keyboard
+// through its window menu.
 TEST_F(Product, MovesAndRunsOnce)
 {
     serve({simulator::makeUnit(L"ONCE")});
@@ -609,21 +655,6 @@ TEST_F(Product, MovesAndRunsOnce)
     EXPECT_FALSE(IsZoomed(window));
     EXPECT_TRUE(EqualRect(&after, &clicked));
 
-    // Alt+Space opens the window menu; Move, then the arrow keys and Enter, move it.
-    ASSERT_TRUE(uidriver::bringToFront(window));
-    uidriver::pressKeys({VK_MENU, VK_SPACE});
-    const HWND menu = FindWindowW(L"#32768", nullptr);
-    ASSERT_TRUE(menu && IsWindowVisible(menu));
-    uidriver::pressKeys({'M'});
-    for (WORD key : {VK_RIGHT, VK_RIGHT, VK_DOWN, VK_RETURN})
-        uidriver::pressKeys({key});
-    RECT moved;
-    GetWindowRect(window, &moved);
-    EXPECT_GT(moved.left, after.left);
-    EXPECT_GT(moved.top, after.top);
-    EXPECT_EQ(after.right - after.left, moved.right - moved.left);
-    EXPECT_EQ(after.bottom - after.top, moved.bottom - moved.top);
-
     ShowWindow(window, SW_MINIMIZE);
     const std::size_t logBefore = readFileBytes(productLogPath()).size();
     const ChildProcess second = ChildProcess::start(productPath());
@@ -636,11 +667,32 @@ TEST_F(Product, MovesAndRunsOnce)
         ++windows;
     EXPECT_EQ(1, windows);
     EXPECT_EQ(logBefore, readFileBytes(productLogPath()).size());
+
+    // Alt+Space opens the window menu; Move, then the arrow keys and Enter, move it.
+    const bool moveLoopWorks = keyboardMoveLoopMovesAWindow();
+    if (moveLoopWorks) {
+        ASSERT_TRUE(uidriver::bringToFront(window));
+        uidriver::pressKeys({VK_MENU, VK_SPACE});
+        const HWND menu = FindWindowW(L"#32768", nullptr);
+        ASSERT_TRUE(menu && IsWindowVisible(menu));
+        uidriver::pressKeys({'M'});
+        for (WORD key : {VK_RIGHT, VK_RIGHT, VK_DOWN, VK_RETURN})
+            uidriver::pressKeys({key});
+        RECT moved;
+        GetWindowRect(window, &moved);
+        EXPECT_GT(moved.left, after.left);
+        EXPECT_GT(moved.top, after.top);
+        EXPECT_EQ(after.right - after.left, moved.right - moved.left);
+        EXPECT_EQ(after.bottom - after.top, moved.bottom - moved.top);
+    }
     // Close from the window menu closes.
     ASSERT_TRUE(uidriver::bringToFront(window));
     uidriver::pressKeys({VK_MENU, VK_SPACE});
     uidriver::pressKeys({'C'});
     EXPECT_EQ(0u, product.waitForExit(10000).value_or(12345));
+    if (!moveLoopWorks)
+        GTEST_SKIP() << "Wine's keyboard move loop (SC_MOVE, then arrows and Enter) moves no window here, "
+                        "not even a plain captioned one of the test's own (Wine 10)";
 }
 
 } // namespace

@@ -120,17 +120,28 @@ TEST_P(UsbUnits, ShownAsItsStackPresentsIt)
                                               L"Product=Quorvel Motion", L"Serial=HIDTWIN"}));
     }
     ASSERT_TRUE(virtual_units::addUnit(c.kind, c.instance, c.settings));
-    ASSERT_TRUE(virtual_units::waitForInterface(c.instance, 3000));
+    const bool hid = c.kind == UnitKind::Hid;
+    const wchar_t* const readsCounter = hid ? L"StringRequests" : L"DescriptorRequests";
+    // What the driver stack asked before the unit appeared is not the tool's:
+    // Wine 10's HID class driver asks for the strings when it starts a unit.
+    DWORD stackReads = 99;
+    if (!virtual_units::waitForInterface(c.instance, 3000)) {
+        // Wine 10's class driver also fails the unit when that serial request fails.
+        if (hid && virtual_units::readNumber(c.instance, readsCounter, stackReads) && stackReads > 0)
+            GTEST_SKIP() << "the HID class driver asked for the strings at start and failed the unit "
+                            "(Wine 10): a unit whose serial fails cannot be plugged in";
+        FAIL() << "the unit's interface did not appear";
+    }
+    EXPECT_TRUE(virtual_units::readNumber(c.instance, readsCounter, stackReads));
     Sleep(2300);  // two scans with the unit present, whatever was shown before it
     EXPECT_EQ(c.shown, waitForShown(c.shown));
     // The HID class driver's device, HID\VID_...\INSTANCE, counts the HID unit's opens.
-    const bool hid = c.kind == UnitKind::Hid;
     const std::wstring opened = hid ? L"HID" + c.instance.substr(c.instance.find(L'\\')) : c.instance;
     DWORD opens = 99, reads = 99, open = 99;
     EXPECT_TRUE(virtual_units::readNumber(opened, L"Opens", opens));
-    EXPECT_TRUE(virtual_units::readNumber(c.instance, hid ? L"StringRequests" : L"DescriptorRequests", reads));
+    EXPECT_TRUE(virtual_units::readNumber(c.instance, readsCounter, reads));
     EXPECT_EQ(c.use != Untouched, opens > 0) << opens;
-    EXPECT_EQ(c.use == Read, reads > 0) << reads;
+    EXPECT_EQ(c.use == Read, reads > stackReads) << reads << " requests, " << stackReads << " before the tool";
     // Nothing stays open after a scan: between two scans the count is back at 0.
     for (int attempt = 0; attempt < 40 && open != 0; ++attempt, Sleep(25))
         EXPECT_TRUE(virtual_units::readNumber(opened, L"OpenHandles", open));
