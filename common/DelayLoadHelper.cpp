@@ -18,14 +18,20 @@ T* at(DWORD rva) noexcept
     return reinterpret_cast<T*>(reinterpret_cast<BYTE*>(&__ImageBase) + rva);
 }
 
+// One writer at a time: two threads resolving their first calls at once share
+// the table's page, and one must not make it read-only again under the other.
+SRWLOCK storeLock = SRWLOCK_INIT;
+
 template <typename T>
 void store(T* slot, T value) noexcept
 {
+    AcquireSRWLockExclusive(&storeLock);
     DWORD previous = 0;
     const bool opened = VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &previous) != 0;
     *slot = value;
     if (opened)
         VirtualProtect(slot, sizeof *slot, previous, &previous);
+    ReleaseSRWLockExclusive(&storeLock);
 }
 
 [[noreturn]] void fail(DWORD code, PCImgDelayDescr descriptor, FARPROC* slot, LPCSTR dll) noexcept
